@@ -1,0 +1,172 @@
+// Files, folders and drives as the system sees them: Windows paths with drive
+// letters over Unix folders. Paths handed in and out are GBK Windows paths
+// ("E:\left\items.vbs"); '/' is accepted as a separator too. Names are
+// compared without regard to ASCII letter case, like the original file
+// system. Calls that can fail return a truth value and set the thread's last
+// error (platform/error).
+#pragma once
+
+#include <sys/types.h>
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "platform/error/error.h"
+
+using UINT = unsigned int;
+
+// ---- drives -------------------------------------------------------------
+
+enum : UINT {
+    DRIVE_UNKNOWN = 0,
+    DRIVE_NO_ROOT_DIR = 1,
+    DRIVE_REMOVABLE = 2,
+    DRIVE_FIXED = 3,
+    DRIVE_REMOTE = 4,
+    DRIVE_CDROM = 5,
+    DRIVE_RAMDISK = 6,
+};
+
+// Bit 0 = A:, bit 1 = B:, ... for every letter whose drives/ entry exists
+// (even one that points nowhere) and for mounted discs on free letters.
+DWORD GetLogicalDrives();
+// The type of a root such as "E:\" (also "E:" or "e:/"): the
+// HKLM\Software\Telvora\Drives value named after the letter ("e:") when set
+// (cdrom, hd, network, floppy, ramdisk), else CD-ROM for an iso9660/UDF
+// target, else fixed. DRIVE_NO_ROOT_DIR for a letter that is absent or
+// whose target is missing.
+UINT GetDriveType(const std::string& root);
+
+// Point a drive letter at a Unix folder (UTF-8), replacing an earlier entry.
+// With asCdRom the letter is also recorded as a CD-ROM drive in the registry.
+bool SetDriveTarget(char letter, const std::string& unixFolder, bool asCdRom);
+// Take a letter's entry away (a disc ejected): the letter is then absent.
+bool RemoveDrive(char letter);
+// The Unix folder a letter points at, if it has an entry.
+std::optional<std::string> DriveTarget(char letter);
+
+// ---- paths --------------------------------------------------------------
+
+// Map a Windows path to a Unix path (UTF-8). Existing components are found
+// without regard to letter case (an exact match wins); components that do
+// not exist yet are kept as given, converted to UTF-8. Fails (and sets the
+// last error) for an empty path, an unknown drive, a ".." beyond a drive
+// root, or a name that is not valid GBK.
+std::optional<std::string> ToUnixPath(const std::string& winPath);
+// Map a Unix path back: the drive whose target is the longest prefix gives
+// the letter. Names are converted to GBK; one that can't be becomes '?'.
+std::optional<std::string> ToWindowsPath(const std::string& unixPath);
+
+// The current folder as a Windows path with no trailing backslash (except at a
+// root: "C:\"), and setting it.
+std::string GetCurrentDirectory();
+bool SetCurrentDirectory(const std::string& winPath);
+
+// The module file name: the absolute path the program was started by
+// (argv[0] made absolute, a bare name looked up on PATH), symbolic links not
+// resolved, as a Windows path. SetProgramPath is called once at start.
+void SetProgramPath(const char* argv0);
+std::string GetModuleFileName();
+// The same for a shared library: the path it was loaded from, given any
+// address inside it.
+std::string GetModuleFileNameOf(const void* addressInModule);
+
+// ---- files ------------------------------------------------------------
+
+enum : DWORD {
+    FILE_ATTRIBUTE_READONLY = 0x01,
+    FILE_ATTRIBUTE_HIDDEN = 0x02,
+    FILE_ATTRIBUTE_SYSTEM = 0x04,
+    FILE_ATTRIBUTE_DIRECTORY = 0x10,
+    FILE_ATTRIBUTE_ARCHIVE = 0x20,
+    FILE_ATTRIBUTE_NORMAL = 0x80,
+    INVALID_FILE_ATTRIBUTES = 0xFFFFFFFFu,
+};
+
+// Read-only is the owner's write permission; NORMAL clears it.
+bool SetFileAttributes(const std::string& path, DWORD attributes);
+DWORD GetFileAttributes(const std::string& path);
+
+// One kernel copy (copy_file_range or sendfile). With failIfExists an
+// existing target is an error (ERROR_FILE_EXISTS); otherwise it is replaced,
+// unless it is read-only (ERROR_ACCESS_DENIED, as on the original system).
+bool CopyFile(const std::string& from, const std::string& to, bool failIfExists);
+bool DeleteFile(const std::string& path);
+// Fails when the target exists (ERROR_ALREADY_EXISTS).
+bool MoveFile(const std::string& from, const std::string& to);
+bool CreateDirectory(const std::string& path);
+bool RemoveDirectory(const std::string& path);
+bool FileExists(const std::string& path);  // a file or a folder
+// Delete a file or a whole folder tree without asking and without messages
+// (read-only files included). True when nothing is left.
+bool DeleteTreeSilently(const std::string& path);
+
+// A file opened the way the system opens them. Text lines are their bytes
+// without CR LF or LF.
+class CFile {
+public:
+    enum Mode {
+        modeRead,             // existing file, shared
+        modeWrite,            // create or truncate
+        modeReadWrite,        // create when missing, no truncation
+        modeReadExclusive,    // existing file; fails (ERROR_SHARING_VIOLATION)
+                              // while any other handle, in any process, has it open
+    };
+
+    CFile();
+    ~CFile();  // closes
+    CFile(const CFile&) = delete;
+    CFile& operator=(const CFile&) = delete;
+
+    bool Open(const std::string& path, Mode mode);
+    bool IsOpen() const;
+    void Close();
+
+    // Next line into *line; false at the end of the file.
+    bool ReadLine(std::string* line);
+    // Up to n bytes; returns the count (0 at the end or on error).
+    std::size_t Read(void* buf, std::size_t n);
+    bool Write(const void* data, std::size_t n);
+    bool WriteString(const std::string& s);  // as it is, no line end added
+    bool Flush();
+    // File size in bytes (-1 when not open).
+    std::int64_t Size() const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> m_impl;
+};
+
+// Folder enumeration with a pattern such as "E:\*.*" or "C:\a\*.htm" ("*.*"
+// matches every name, with or without a dot; "?" one character; matching
+// ignores ASCII letter case). "." and ".." are listed first, as the system
+// expects; the other entries come in the order the file system lists them.
+class CFileFind {
+public:
+    CFileFind();
+    ~CFileFind();
+    CFileFind(const CFileFind&) = delete;
+    CFileFind& operator=(const CFileFind&) = delete;
+
+    // Starts a search; false (with last error) when nothing matches or the
+    // folder can't be read.
+    bool FindFile(const std::string& pattern = "*.*");
+    // Moves to the next entry; returns false when the entry it moved to is the
+    // last one (the MFC convention: call once before the first entry).
+    bool FindNextFile();
+    void Close();
+
+    std::string GetFileName() const;  // GBK; '?' for characters outside GBK
+    std::string GetFilePath() const;  // folder of the pattern + "\" + name
+    bool IsDots() const;
+    bool IsDirectory() const;
+    bool IsReadOnly() const;
+    std::uint64_t GetLength() const;
+
+private:
+    struct Impl;
+    std::unique_ptr<Impl> m_impl;
+};

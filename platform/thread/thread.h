@@ -1,0 +1,74 @@
+// Threads with exit codes, as the system's framework has them: a thread
+// object runs a start routine; the thread ends with a code, either by
+// returning it or by ExitThread from any depth (which unwinds, so files
+// close); others wait for it and read its code. The state a handle refers to
+// outlives both the thread and the thread object.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "platform/error/error.h"
+
+enum : DWORD { STILL_ACTIVE = 259, INFINITE = 0xFFFFFFFFu, WAIT_OBJECT_0 = 0 };
+
+struct ThreadState;
+using HTHREAD = std::shared_ptr<ThreadState>;
+
+// Thrown by ExitThread; deliberately not derived from std::exception, so
+// handlers that catch framework errors let it pass.
+struct CThreadExit {
+    DWORD code;
+};
+
+// End the calling thread now with code (unwinds to the start routine's
+// wrapper). On the program's main thread this ends the program's main with
+// that code.
+[[noreturn]] void ExitThread(DWORD code);
+
+// A handle to the calling thread (also for threads not made here).
+HTHREAD GetCurrentThreadHandle();
+// A small number unique to the thread within the process.
+DWORD GetCurrentThreadId();
+
+// Wait for a thread to end: WAIT_OBJECT_0, or WAIT_TIMEOUT after timeoutMs
+// (INFINITE waits for ever).
+DWORD WaitForThread(const HTHREAD& thread, DWORD timeoutMs = INFINITE);
+// The exit code, or STILL_ACTIVE while it runs.
+DWORD GetExitCodeThread(const HTHREAD& thread);
+
+// Start a plain thread running fn; its return value is the exit code.
+HTHREAD StartThread(std::function<DWORD()> fn);
+
+// The framework's thread class. Subclasses override Run (return value = exit
+// code). With m_bAutoDelete the object deletes itself when Run returns; a
+// thread that ends with ExitThread leaves its object alive, as the
+// framework's did.
+class CWinThread {
+public:
+    CWinThread();
+    virtual ~CWinThread();
+    CWinThread(const CWinThread&) = delete;
+    CWinThread& operator=(const CWinThread&) = delete;
+
+    // Starts the thread (false on failure, with last error).
+    bool CreateThread();
+    virtual DWORD Run() = 0;
+
+    HTHREAD Handle() const { return m_hThread; }
+    bool m_bAutoDelete = true;
+
+protected:
+    HTHREAD m_hThread;
+};
+
+// Run-time classes: a thread class registered under its name can be created
+// by that name.
+using ThreadFactory = std::function<CWinThread*()>;
+void RegisterThreadClass(const std::string& name, ThreadFactory factory);
+CWinThread* CreateThreadObject(const std::string& name);  // null when unknown
+
+#define DECLARE_THREAD_CLASS(cls)                                                        \
+    static const bool cls##_registered_ =                                                \
+        (RegisterThreadClass(#cls, []() -> CWinThread* { return new cls(); }), true)
