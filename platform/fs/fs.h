@@ -97,6 +97,11 @@ bool CopyFile(const std::string& from, const std::string& to, bool failIfExists)
 bool DeleteFile(const std::string& path);
 // Fails when the target exists (ERROR_ALREADY_EXISTS).
 bool MoveFile(const std::string& from, const std::string& to);
+// Atomically puts from in the place of to, replacing an existing file (a
+// read-only one too: the folder decides, as with rename). The target is
+// always either the old or the new file, so a rewritten page or description
+// is never lost half-way.
+bool ReplaceFile(const std::string& from, const std::string& to);
 bool CreateDirectory(const std::string& path);
 bool RemoveDirectory(const std::string& path);
 bool FileExists(const std::string& path);  // a file or a folder

@@ -15,7 +15,8 @@ void MakeDirs(const std::string& path) {
     while (pos != std::string::npos) {
         pos = path.find('/', pos + 1);
         partial = path.substr(0, pos);
-        if (!partial.empty()) mkdir(partial.c_str(), 0755);
+        if (!partial.empty())
+            mkdir(partial.c_str(), 0755);
     }
 }
 
@@ -31,7 +32,13 @@ std::string PrefixDir() {
         const char* home = std::getenv("HOME");
         dir = std::string(home && *home ? home : "/tmp") + "/.local/share/telvora";
     }
-    while (dir.size() > 1 && dir.back() == '/') dir.pop_back();
+    while (dir.size() > 1 && dir.back() == '/')
+        dir.pop_back();
+    // Path lookups ask for the prefix every time; a prefix seen already needs
+    // no second look at the disk.
+    thread_local std::string t_ready;
+    if (dir == t_ready)
+        return dir;
     struct stat st;
     if (stat((dir + "/drives").c_str(), &st) != 0) {
         MakeDirs(dir + "/drives");
@@ -40,5 +47,7 @@ std::string PrefixDir() {
             // Leave it: the drive table then simply has no C:.
         }
     }
+    if (stat((dir + "/drives").c_str(), &st) == 0)
+        t_ready = dir;
     return dir;
 }

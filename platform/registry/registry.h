@@ -68,3 +68,7 @@ bool RegPutString(HKEY root, const std::string& subKey, const std::string& name,
 
 // Where the store lives (the prefix's registry.db); for tests and tools.
 std::string RegistryDatabasePath();
+
+// How long a call waits for another process's write to finish before it
+// fails with ERROR_BUSY (default 10 seconds). Takes effect on the next call.
+void RegSetBusyTimeout(DWORD milliseconds);

@@ -16,6 +16,9 @@ std::atomic<DWORD> g_dwBusyTimeoutMs{10000};
 // Each thread keeps its own connection, so threads never share SQLite state.
 // A forked child must not touch its parent's connection (SQLite forbids
 // carrying one across fork): it opens its own and leaves the inherited one be.
+// SQLite also keeps per-file lock state for the whole process, so a child
+// that does not exec should only use the registry if the parent had no
+// connection to the same file open when it forked.
 struct CConnection {
     sqlite3* m_db = nullptr;
     std::string m_strPath;
@@ -23,7 +26,8 @@ struct CConnection {
     bool m_bBroken = false;
 
     void Drop() {
-        if (m_db && m_pid == getpid()) sqlite3_close_v2(m_db);
+        if (m_db && m_pid == getpid())
+            sqlite3_close_v2(m_db);
         m_db = nullptr;
     }
     ~CConnection() { Drop(); }
@@ -33,17 +37,25 @@ thread_local CConnection g_threadConnection;
 LONG StatusFromSqlite(int rc) {
     switch (rc & 0xff) {
         case SQLITE_BUSY:
-        case SQLITE_LOCKED: return ERROR_BUSY;
-        case SQLITE_CORRUPT: return ERROR_REGISTRY_CORRUPT;
-        case SQLITE_NOMEM: return ERROR_NOT_ENOUGH_MEMORY;
-        case SQLITE_FULL: return ERROR_DISK_FULL;
+        case SQLITE_LOCKED:
+            return ERROR_BUSY;
+        case SQLITE_CORRUPT:
+            return ERROR_REGISTRY_CORRUPT;
+        case SQLITE_NOMEM:
+            return ERROR_NOT_ENOUGH_MEMORY;
+        case SQLITE_FULL:
+            return ERROR_DISK_FULL;
         case SQLITE_READONLY:
         case SQLITE_PERM:
-        case SQLITE_AUTH: return ERROR_ACCESS_DENIED;
-        case SQLITE_CANTOPEN: return ERROR_CANTOPEN;
-        case SQLITE_IOERR: return ERROR_CANTREAD;
+        case SQLITE_AUTH:
+            return ERROR_ACCESS_DENIED;
+        case SQLITE_CANTOPEN:
+            return ERROR_CANTOPEN;
+        case SQLITE_IOERR:
+            return ERROR_CANTREAD;
         // Not a database, or a database that is not a registry of ours.
-        default: return ERROR_BADDB;
+        default:
+            return ERROR_BADDB;
     }
 }
 
@@ -58,25 +70,54 @@ LONG StatusFromSqlite(int rc) {
 
 void Exec(sqlite3* db, const char* sql) {
     const int rc = sqlite3_exec(db, sql, nullptr, nullptr, nullptr);
-    if (rc != SQLITE_OK) Fail(rc);
+    if (rc != SQLITE_OK)
+        Fail(rc);
 }
 
-std::int64_t SchemaVersion(sqlite3* db) {
-    CStatement st(db, "PRAGMA user_version");
-    return st.Step() ? st.Int(0) : 0;
+// The format of the file: kSchemaVersion for a registry, 0 for a new empty
+// file. Anything else (another program's database) is refused as a bad
+// database before anything is written to it. One statement, so that both
+// numbers come from the same state of the file.
+std::int64_t CheckFormat(sqlite3* db) {
+    CStatement st(db,
+                  "SELECT (SELECT user_version FROM pragma_user_version),"
+                  " (SELECT count(*) FROM sqlite_master)");
+    if (!st.Step())
+        throw CStoreError{ERROR_BADDB};
+    const std::int64_t version = st.Int(0);
+    if (version == kSchemaVersion)
+        return version;
+    if (version != 0 || st.Int(1) != 0)
+        throw CStoreError{ERROR_BADDB};
+    return version;
 }
 
-// A new file gets the tables and the two roots; a file of another format is
-// left untouched and reported as a bad database.
-void PrepareSchema(sqlite3* db) {
-    Exec(db, "PRAGMA journal_mode=WAL");
+// Switching a new file to WAL needs the file to itself, and SQLite reports
+// a competing connection at once instead of waiting for it; so the wait (up
+// to the busy timeout) is done here. Once the file is in WAL mode this is
+// a no-op.
+void EnableWal(sqlite3* db) {
+    for (DWORD waited = 0;; waited += 10) {
+        const int rc = sqlite3_exec(db, "PRAGMA journal_mode=WAL", nullptr, nullptr, nullptr);
+        if (rc == SQLITE_OK)
+            break;
+        if ((rc & 0xff) != SQLITE_BUSY || waited >= g_dwBusyTimeoutMs)
+            Fail(rc);
+        sqlite3_sleep(10);
+    }
     Exec(db, "PRAGMA synchronous=FULL");
-    if (SchemaVersion(db) == kSchemaVersion) return;
+}
+
+// A new file gets the tables and the two roots.
+void PrepareSchema(sqlite3* db) {
+    const bool isNew = CheckFormat(db) != kSchemaVersion;
+    EnableWal(db);
+    if (!isNew)
+        return;
     Exec(db, "BEGIN IMMEDIATE");
     try {
-        const std::int64_t version = SchemaVersion(db);
-        if (version != 0 && version != kSchemaVersion) throw CStoreError{ERROR_BADDB};
-        if (version == 0) {
+        // Another process may have made it meanwhile.
+        if (CheckFormat(db) == 0) {
             // AUTOINCREMENT: an id is never reused, so a handle to a deleted
             // key can't come to name a new one.
             Exec(db,
@@ -101,14 +142,15 @@ void PrepareSchema(sqlite3* db) {
 sqlite3* ThreadConnection() {
     CConnection& c = g_threadConnection;
     const std::string path = RegistryDatabasePath();
-    if (c.m_db && c.m_pid != getpid()) c.m_db = nullptr;  // inherited across fork
-    if (c.m_db && (c.m_bBroken || c.m_strPath != path)) c.Drop();
+    if (c.m_db && c.m_pid != getpid())
+        c.m_db = nullptr;  // inherited across fork
+    if (c.m_db && (c.m_bBroken || c.m_strPath != path))
+        c.Drop();
     if (!c.m_db) {
         sqlite3* db = nullptr;
-        const int rc = sqlite3_open_v2(path.c_str(), &db,
-                                       SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE |
-                                           SQLITE_OPEN_NOMUTEX,
-                                       nullptr);
+        const int rc = sqlite3_open_v2(
+            path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
+            nullptr);
         c.m_db = db;  // sqlite3_open_v2 hands out a handle even when it fails
         c.m_strPath = path;
         c.m_pid = getpid();
@@ -133,14 +175,18 @@ sqlite3* ThreadConnection() {
 
 CStatement::CStatement(sqlite3* db, const char* sql) : m_db(db) {
     const int rc = sqlite3_prepare_v2(db, sql, -1, &m_stmt, nullptr);
-    if (rc != SQLITE_OK) Fail(rc);
+    if (rc != SQLITE_OK)
+        Fail(rc);
 }
 
-CStatement::~CStatement() { sqlite3_finalize(m_stmt); }
+CStatement::~CStatement() {
+    sqlite3_finalize(m_stmt);
+}
 
 CStatement& CStatement::Bind(int index, std::int64_t value) {
     const int rc = sqlite3_bind_int64(m_stmt, index, value);
-    if (rc != SQLITE_OK) Fail(rc);
+    if (rc != SQLITE_OK)
+        Fail(rc);
     return *this;
 }
 
@@ -148,18 +194,23 @@ CStatement& CStatement::Bind(int index, std::string_view bytes) {
     // A zero-length blob must still be a blob, not NULL.
     const int rc = sqlite3_bind_blob64(m_stmt, index, bytes.empty() ? "" : bytes.data(),
                                        bytes.size(), SQLITE_TRANSIENT);
-    if (rc != SQLITE_OK) Fail(rc);
+    if (rc != SQLITE_OK)
+        Fail(rc);
     return *this;
 }
 
 bool CStatement::Step() {
     const int rc = sqlite3_step(m_stmt);
-    if (rc == SQLITE_ROW) return true;
-    if (rc == SQLITE_DONE) return false;
+    if (rc == SQLITE_ROW)
+        return true;
+    if (rc == SQLITE_DONE)
+        return false;
     Fail(rc);
 }
 
-std::int64_t CStatement::Int(int column) const { return sqlite3_column_int64(m_stmt, column); }
+std::int64_t CStatement::Int(int column) const {
+    return sqlite3_column_int64(m_stmt, column);
+}
 
 std::string CStatement::Bytes(int column) const {
     const void* p = sqlite3_column_blob(m_stmt, column);
@@ -170,12 +221,14 @@ std::string CStatement::Bytes(int column) const {
 
 CTransaction::CTransaction(bool write) : m_db(ThreadConnection()) {
     // A transaction left open by an earlier failure must not swallow this one.
-    if (!sqlite3_get_autocommit(m_db)) sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+    if (!sqlite3_get_autocommit(m_db))
+        sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
     Exec(m_db, write ? "BEGIN IMMEDIATE" : "BEGIN");
 }
 
 CTransaction::~CTransaction() {
-    if (m_bOpen) sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+    if (m_bOpen)
+        sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
 }
 
 void CTransaction::Commit() {
@@ -185,7 +238,9 @@ void CTransaction::Commit() {
 
 }  // namespace regstore
 
-std::string RegistryDatabasePath() { return PrefixDir() + "/registry.db"; }
+std::string RegistryDatabasePath() {
+    return PrefixDir() + "/registry.db";
+}
 
 void RegSetBusyTimeout(DWORD milliseconds) {
     regstore::g_dwBusyTimeoutMs = milliseconds > 0x7fffffffu ? 0x7fffffffu : milliseconds;
