@@ -41,30 +41,39 @@ const std::vector<KeyRule>& RulesFor(DescriptionVariant variant) {
         {"default", Key::Default, kInsteadError},
     };
     static const std::vector<KeyRule> launcher = {
-        {"version", Key::Version, kLauncherError},
-        {"courseid", Key::CourseId, kLauncherError},
-        {"totalcd", Key::TotalCd, kLauncherError},
-        {"nowcd", Key::NowCd, kLauncherError},
+        {"version", Key::Version, kLauncherError}, {"courseid", Key::CourseId, kLauncherError},
+        {"totalcd", Key::TotalCd, kLauncherError}, {"nowcd", Key::NowCd, kLauncherError},
         {"default", Key::Default, kLauncherError},
     };
     switch (variant) {
-        case DescriptionVariant::Start: return start;
-        case DescriptionVariant::Worker: return worker;
-        case DescriptionVariant::Launcher: break;
+        case DescriptionVariant::Start:
+            return start;
+        case DescriptionVariant::Worker:
+            return worker;
+        case DescriptionVariant::Launcher:
+            break;
     }
     return launcher;
 }
 
 std::string* Field(CourseDescription* d, Key key) {
     switch (key) {
-        case Key::CourseId: return &d->courseId;
-        case Key::CourseName: return &d->courseName;
-        case Key::TotalCd: return &d->totalCd;
-        case Key::NowCd: return &d->nowCd;
-        case Key::InsteadFile: return &d->insteadFile;
-        case Key::ExtendName: return &d->extendName;
-        case Key::Default: return &d->defaultPage;
-        case Key::Version: break;
+        case Key::CourseId:
+            return &d->courseId;
+        case Key::CourseName:
+            return &d->courseName;
+        case Key::TotalCd:
+            return &d->totalCd;
+        case Key::NowCd:
+            return &d->nowCd;
+        case Key::InsteadFile:
+            return &d->insteadFile;
+        case Key::ExtendName:
+            return &d->extendName;
+        case Key::Default:
+            return &d->defaultPage;
+        case Key::Version:
+            break;
     }
     return &d->version;
 }
@@ -90,7 +99,8 @@ std::string ReadCourseDescription(const std::string& path, DescriptionVariant va
                                   CourseDescription* values, HWND notifyWnd, bool* opened) {
     CFile file;
     if (!file.Open(path, CFile::modeRead)) {
-        if (opened) *opened = false;
+        if (opened)
+            *opened = false;
         if (variant == DescriptionVariant::Launcher) {
             AfxMessageBox(".ini file can't find");
             PostMessage(notifyWnd, WM_QUIT, 0, 0);
@@ -100,20 +110,23 @@ std::string ReadCourseDescription(const std::string& path, DescriptionVariant va
         PostMessage(notifyWnd, WM_QUIT, 0, 0);
         ExitThread(1008);
     }
-    if (opened) *opened = true;
+    if (opened)
+        *opened = true;
 
     const std::vector<KeyRule>& rules = RulesFor(variant);
     std::string line;
     while (file.ReadLine(&line)) {
         bool sawNowCd = false;
         for (const KeyRule& rule : rules) {
-            if (!Contains(line, rule.name)) continue;
+            if (!Contains(line, rule.name))
+                continue;
             std::size_t eq = line.find('=');
             std::string raw;
             if (eq == std::string::npos) {
                 AfxMessageBox(rule.missingEqualsMessage);
                 values->keyLineError = true;
-                if (variant == DescriptionVariant::Start) PostQuitMessage(1009);
+                if (variant == DescriptionVariant::Start)
+                    PostQuitMessage(1009);
                 raw = line;
             } else {
                 raw = line.substr(eq + 1);
@@ -124,14 +137,16 @@ std::string ReadCourseDescription(const std::string& path, DescriptionVariant va
                 sawNowCd = true;
             }
         }
-        if (sawNowCd && variant == DescriptionVariant::Start) break;
+        if (sawNowCd && variant == DescriptionVariant::Start)
+            break;
     }
     return values->courseId;
 }
 
 bool ReadMediaLookupValues(const std::string& path, MediaLookupValues* values) {
     CFile file;
-    if (!file.Open(path, CFile::modeReadExclusive)) return false;
+    if (!file.Open(path, CFile::modeReadExclusive))
+        return false;
     std::string line;
     while (file.ReadLine(&line)) {
         if (Contains(line, "coursename")) {
@@ -148,7 +163,8 @@ bool ReadMediaLookupValues(const std::string& path, MediaLookupValues* values) {
 
 bool ReadUpdateValues(const std::string& path, UpdateValues* values) {
     CFile file;
-    if (!file.Open(path, CFile::modeRead)) return false;
+    if (!file.Open(path, CFile::modeRead))
+        return false;
     std::string line;
     while (file.ReadLine(&line)) {
         if (Contains(line, "coursename"))
@@ -167,10 +183,12 @@ namespace {
 // digit, then the new number. A line without a digit is kept as it is.
 std::string AdvancedNowCdLine(const std::string& line) {
     std::size_t digit = line.find_first_of("0123456789");
-    if (digit == std::string::npos) return line;
+    if (digit == std::string::npos)
+        return line;
     errno = 0;
     long n = std::strtol(line.c_str() + digit, nullptr, 10);
-    if (errno == ERANGE || n >= 999999) return line;  // no sensible next CD
+    if (errno == ERANGE || n >= 999999)
+        return line;  // no sensible next CD
     return text::TrimRight(line.substr(0, digit) + std::to_string(n + 1));
 }
 
@@ -180,7 +198,8 @@ bool AdvanceCdCounter(const std::string& path) {
     std::vector<std::string> lines;
     {
         CFile in;
-        if (!in.Open(path, CFile::modeRead)) return false;
+        if (!in.Open(path, CFile::modeRead))
+            return false;
         std::string line;
         while (in.ReadLine(&line))
             lines.push_back(Contains(line, "nowcd") ? AdvancedNowCdLine(line) : line);
@@ -188,7 +207,8 @@ bool AdvanceCdCounter(const std::string& path) {
     std::string scratch = path + ".new";
     {
         CFile out;
-        if (!out.Open(scratch, CFile::modeWrite)) return false;
+        if (!out.Open(scratch, CFile::modeWrite))
+            return false;
         for (const std::string& line : lines) {
             if (!out.WriteString(line) || !out.WriteString("\r\n")) {
                 out.Close();

@@ -25,7 +25,8 @@ const MessageText kMessages[] = {
     {ERROR_INVALID_HANDLE, "句柄无效。", "The handle is invalid."},
     {ERROR_NOT_ENOUGH_MEMORY, "存储空间不足，无法处理此命令。",
      "Not enough memory resources are available to process this command."},
-    {ERROR_INVALID_DRIVE, "系统找不到指定的驱动器。", "The system cannot find the drive specified."},
+    {ERROR_INVALID_DRIVE, "系统找不到指定的驱动器。",
+     "The system cannot find the drive specified."},
     {ERROR_NO_MORE_FILES, "没有更多文件。", "There are no more files."},
     {ERROR_WRITE_PROTECT, "介质受写入保护。", "The media is write protected."},
     {ERROR_NOT_READY, "设备未就绪。", "The device is not ready."},
@@ -57,7 +58,8 @@ const MessageText kMessages[] = {
     {ERROR_DIRECTORY, "目录名称无效。", "The directory name is invalid."},
     {ERROR_BADDB, "配置注册表数据库损坏。", "The configuration registry database is corrupt."},
     {ERROR_BADKEY, "配置注册表项无效。", "The configuration registry key is invalid."},
-    {ERROR_CANTOPEN, "无法打开配置注册表项。", "The configuration registry key could not be opened."},
+    {ERROR_CANTOPEN, "无法打开配置注册表项。",
+     "The configuration registry key could not be opened."},
     {ERROR_CANTREAD, "无法读取配置注册表项。", "The configuration registry key could not be read."},
     {ERROR_CANTWRITE, "无法写入配置注册表项。",
      "The configuration registry key could not be written."},
@@ -78,57 +80,87 @@ const MessageText kMessages[] = {
 bool UserWantsChinese() {
     for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
         const char* v = std::getenv(name);
-        if (v && *v) return std::strncmp(v, "zh", 2) == 0;
+        if (v && *v)
+            return std::strncmp(v, "zh", 2) == 0;
     }
     return false;
 }
 
 }  // namespace
 
-DWORD GetLastError() { return t_lastError; }
-void SetLastError(DWORD code) { t_lastError = code; }
+DWORD GetLastError() {
+    return t_lastError;
+}
+void SetLastError(DWORD code) {
+    t_lastError = code;
+}
 
 DWORD ErrorFromErrno(int err) {
     switch (err) {
-        case 0: return ERROR_SUCCESS;
-        case ENOENT: return ERROR_FILE_NOT_FOUND;
-        case ENOTDIR: return ERROR_PATH_NOT_FOUND;
+        case 0:
+            return ERROR_SUCCESS;
+        case ENOENT:
+            return ERROR_FILE_NOT_FOUND;
+        case ENOTDIR:
+            return ERROR_PATH_NOT_FOUND;
         case EACCES:
         case EPERM:
-        case EISDIR: return ERROR_ACCESS_DENIED;
-        case EROFS: return ERROR_WRITE_PROTECT;
-        case EEXIST: return ERROR_ALREADY_EXISTS;
-        case ENOTEMPTY: return ERROR_DIR_NOT_EMPTY;
+        case EISDIR:
+            return ERROR_ACCESS_DENIED;
+        case EROFS:
+            return ERROR_WRITE_PROTECT;
+        case EEXIST:
+            return ERROR_ALREADY_EXISTS;
+        case ENOTEMPTY:
+            return ERROR_DIR_NOT_EMPTY;
         case ENOSPC:
-        case EDQUOT: return ERROR_DISK_FULL;
-        case ENOMEM: return ERROR_NOT_ENOUGH_MEMORY;
+        case EDQUOT:
+            return ERROR_DISK_FULL;
+        case ENOMEM:
+            return ERROR_NOT_ENOUGH_MEMORY;
         case EMFILE:
-        case ENFILE: return ERROR_TOO_MANY_OPEN_FILES;
-        case EBADF: return ERROR_INVALID_HANDLE;
-        case EINVAL: return ERROR_INVALID_PARAMETER;
-        case ENAMETOOLONG: return ERROR_FILENAME_EXCED_RANGE;
+        case ENFILE:
+            return ERROR_TOO_MANY_OPEN_FILES;
+        case EBADF:
+            return ERROR_INVALID_HANDLE;
+        case EINVAL:
+            return ERROR_INVALID_PARAMETER;
+        case ENAMETOOLONG:
+            return ERROR_FILENAME_EXCED_RANGE;
         case EBUSY:
-        case ETXTBSY: return ERROR_BUSY;
-        case EAGAIN: return ERROR_SHARING_VIOLATION;
-        case ELOOP: return ERROR_BAD_PATHNAME;
-        case EPIPE: return ERROR_BROKEN_PIPE;
-        case ETIMEDOUT: return ERROR_TIMEOUT;
-        case ENOEXEC: return ERROR_BAD_EXE_FORMAT;
-        case ENOTSUP: return ERROR_NOT_SUPPORTED;
+        case ETXTBSY:
+            return ERROR_BUSY;
+        case EAGAIN:
+            return ERROR_SHARING_VIOLATION;
+        case ELOOP:
+            return ERROR_BAD_PATHNAME;
+        case EPIPE:
+            return ERROR_BROKEN_PIPE;
+        case ETIMEDOUT:
+            return ERROR_TIMEOUT;
+        case ENOEXEC:
+            return ERROR_BAD_EXE_FORMAT;
+        case ENOTSUP:
+            return ERROR_NOT_SUPPORTED;
         case EIO:
         case ENXIO:
         case ENODEV:
-        case ENOMEDIUM: return ERROR_NOT_READY;
-        default: return ERROR_INVALID_FUNCTION;
+        case ENOMEDIUM:
+            return ERROR_NOT_READY;
+        default:
+            return ERROR_INVALID_FUNCTION;
     }
 }
 
-void SetLastErrorFromErrno(int err) { SetLastError(ErrorFromErrno(err)); }
+void SetLastErrorFromErrno(int err) {
+    SetLastError(ErrorFromErrno(err));
+}
 
 std::string FormatSystemMessage(DWORD code) {
     bool zh = UserWantsChinese();
     for (const MessageText& m : kMessages)
-        if (m.code == code) return std::string(zh ? m.zh : m.en) + "\r\n";
+        if (m.code == code)
+            return std::string(zh ? m.zh : m.en) + "\r\n";
     std::string n = std::to_string(code);
     return zh ? "未知错误 (" + n + ")。\r\n" : "Unknown error (" + n + ").\r\n";
 }

@@ -114,11 +114,11 @@ bool DeleteTreeSilently(const std::string& path);
 class CFile {
 public:
     enum Mode {
-        modeRead,             // existing file, shared
-        modeWrite,            // create or truncate
-        modeReadWrite,        // create when missing, no truncation
-        modeReadExclusive,    // existing file; fails (ERROR_SHARING_VIOLATION)
-                              // while any other handle, in any process, has it open
+        modeRead,           // existing file, shared
+        modeWrite,          // create or truncate
+        modeReadWrite,      // create when missing, no truncation
+        modeReadExclusive,  // existing file; fails (ERROR_SHARING_VIOLATION)
+                            // while any other handle, in any process, has it open
     };
 
     CFile();

@@ -8,8 +8,12 @@
 namespace text {
 namespace {
 
-bool IsLead(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
-bool IsTrail(unsigned char c) { return c >= 0x40 && c <= 0xFE && c != 0x7F; }
+bool IsLead(unsigned char c) {
+    return c >= 0x81 && c <= 0xFE;
+}
+bool IsTrail(unsigned char c) {
+    return c >= 0x40 && c <= 0xFE && c != 0x7F;
+}
 
 // One converter per direction and thread: iconv descriptors carry shift state
 // and are not safe to share.
@@ -17,7 +21,8 @@ class Converter {
 public:
     Converter(const char* to, const char* from) : m_cd(iconv_open(to, from)) {}
     ~Converter() {
-        if (m_cd != reinterpret_cast<iconv_t>(-1)) iconv_close(m_cd);
+        if (m_cd != reinterpret_cast<iconv_t>(-1))
+            iconv_close(m_cd);
     }
     Converter(const Converter&) = delete;
     Converter& operator=(const Converter&) = delete;
@@ -27,7 +32,8 @@ public:
     template <typename SkipFn>
     std::string Run(const char* src, std::size_t len, std::string_view replacement, SkipFn skip) {
         std::string out;
-        if (m_cd == reinterpret_cast<iconv_t>(-1)) return out;
+        if (m_cd == reinterpret_cast<iconv_t>(-1))
+            return out;
         iconv(m_cd, nullptr, nullptr, nullptr, nullptr);
         out.resize(len * 4 + 16);
         char* in = const_cast<char*>(src);
@@ -36,7 +42,8 @@ public:
         std::size_t outLeft = out.size();
         while (inLeft > 0) {
             std::size_t r = iconv(m_cd, &in, &inLeft, &o, &outLeft);
-            if (r != static_cast<std::size_t>(-1)) break;
+            if (r != static_cast<std::size_t>(-1))
+                break;
             if (errno == E2BIG) {
                 std::size_t used = o - out.data();
                 out.resize(out.size() * 2);
@@ -68,22 +75,26 @@ private:
 };
 
 std::size_t SkipGbk(const unsigned char* p, std::size_t left) {
-    if (left >= 2 && IsLead(p[0]) && IsTrail(p[1])) return 2;
+    if (left >= 2 && IsLead(p[0]) && IsTrail(p[1]))
+        return 2;
     return 1;
 }
 
 std::size_t SkipUtf8(const unsigned char* p, std::size_t left) {
     std::size_t n = 1;
-    while (n < left && (p[n] & 0xC0) == 0x80) ++n;
+    while (n < left && (p[n] & 0xC0) == 0x80)
+        ++n;
     return n;
 }
 
 std::size_t SkipUtf16(const unsigned char* p, std::size_t left) {
-    if (left < 2) return left;
+    if (left < 2)
+        return left;
     unsigned unit = p[0] | (p[1] << 8);
     if (unit >= 0xD800 && unit <= 0xDBFF && left >= 4) {
         unsigned next = p[2] | (p[3] << 8);
-        if (next >= 0xDC00 && next <= 0xDFFF) return 4;
+        if (next >= 0xDC00 && next <= 0xDFFF)
+            return 4;
     }
     return 2;
 }
@@ -104,9 +115,9 @@ std::string Utf8ToGbk(std::string_view utf8) {
 
 std::u16string GbkToUtf16(std::string_view gbk) {
     thread_local Converter c("UTF-16LE", "CP936");
-    std::string bytes = c.Run(gbk.data(), gbk.size(),
-                              std::string_view(reinterpret_cast<const char*>(kQuestion16), 2),
-                              SkipGbk);
+    std::string bytes =
+        c.Run(gbk.data(), gbk.size(),
+              std::string_view(reinterpret_cast<const char*>(kQuestion16), 2), SkipGbk);
     std::u16string out(bytes.size() / 2, u'\0');
     for (std::size_t i = 0; i < out.size(); ++i)
         out[i] = static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * i]) |
@@ -127,9 +138,12 @@ std::string Utf16ToGbk(std::u16string_view utf16) {
 bool IsValidGbk(std::string_view s) {
     for (std::size_t i = 0; i < s.size(); ++i) {
         unsigned char c = s[i];
-        if (c < 0x80) continue;
-        if (c == 0x80) continue;  // the euro sign of code page 936
-        if (!IsLead(c) || i + 1 >= s.size() || !IsTrail(s[i + 1])) return false;
+        if (c < 0x80)
+            continue;
+        if (c == 0x80)
+            continue;  // the euro sign of code page 936
+        if (!IsLead(c) || i + 1 >= s.size() || !IsTrail(s[i + 1]))
+            return false;
         ++i;
     }
     return true;
@@ -137,7 +151,8 @@ bool IsValidGbk(std::string_view s) {
 
 bool IsCharStart(std::string_view gbk, std::size_t i) {
     std::size_t k = 0;
-    while (k < i) k += (IsLead(gbk[k]) && k + 1 < gbk.size()) ? 2 : 1;
+    while (k < i)
+        k += (IsLead(gbk[k]) && k + 1 < gbk.size()) ? 2 : 1;
     return k == i;
 }
 
@@ -148,7 +163,8 @@ std::size_t FindLastBackslash(std::string_view gbk) {
             ++i;
             continue;
         }
-        if (gbk[i] == '\\') last = i;
+        if (gbk[i] == '\\')
+            last = i;
     }
     return last;
 }
@@ -159,7 +175,8 @@ std::size_t FindFirstBackslash(std::string_view gbk) {
             ++i;
             continue;
         }
-        if (gbk[i] == '\\') return i;
+        if (gbk[i] == '\\')
+            return i;
     }
     return std::string_view::npos;
 }
@@ -197,16 +214,20 @@ bool IsWhite(char c) {
 
 std::string TrimRight(std::string_view s) {
     std::size_t e = s.size();
-    while (e > 0 && IsWhite(s[e - 1])) --e;
+    while (e > 0 && IsWhite(s[e - 1]))
+        --e;
     return std::string(s.substr(0, e));
 }
 
 std::string TrimLeft(std::string_view s) {
     std::size_t b = 0;
-    while (b < s.size() && IsWhite(s[b])) ++b;
+    while (b < s.size() && IsWhite(s[b]))
+        ++b;
     return std::string(s.substr(b));
 }
 
-std::string Trim(std::string_view s) { return TrimLeft(TrimRight(s)); }
+std::string Trim(std::string_view s) {
+    return TrimLeft(TrimRight(s));
+}
 
 }  // namespace text

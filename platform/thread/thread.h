@@ -12,6 +12,8 @@
 #include "platform/error/error.h"
 
 enum : DWORD { STILL_ACTIVE = 259, INFINITE = 0xFFFFFFFFu, WAIT_OBJECT_0 = 0 };
+// WaitForThread on a null handle (last error ERROR_INVALID_HANDLE).
+constexpr DWORD WAIT_FAILED = 0xFFFFFFFFu;
 
 struct ThreadState;
 using HTHREAD = std::shared_ptr<ThreadState>;
@@ -31,14 +33,22 @@ struct CThreadExit {
 HTHREAD GetCurrentThreadHandle();
 // A small number unique to the thread within the process.
 DWORD GetCurrentThreadId();
+// The id of the thread a handle refers to (known from the moment the thread is
+// started; 0 for a null handle).
+DWORD GetThreadId(const HTHREAD& thread);
 
 // Wait for a thread to end: WAIT_OBJECT_0, or WAIT_TIMEOUT after timeoutMs
-// (INFINITE waits for ever).
+// (INFINITE waits for ever). A thread counts as ended once its start routine
+// has returned and the windows it owned are gone.
 DWORD WaitForThread(const HTHREAD& thread, DWORD timeoutMs = INFINITE);
 // The exit code, or STILL_ACTIVE while it runs.
 DWORD GetExitCodeThread(const HTHREAD& thread);
 
-// Start a plain thread running fn; its return value is the exit code.
+// Start a plain thread running fn; its return value is the exit code. A
+// framework error or other exception escaping fn ends the thread with the
+// error's code (ERROR_INVALID_FUNCTION for other exceptions) and a message on
+// stderr; it never ends the process. Null (with last error) when no thread
+// can be made.
 HTHREAD StartThread(std::function<DWORD()> fn);
 
 // The framework's thread class. Subclasses override Run (return value = exit
@@ -69,6 +79,6 @@ using ThreadFactory = std::function<CWinThread*()>;
 void RegisterThreadClass(const std::string& name, ThreadFactory factory);
 CWinThread* CreateThreadObject(const std::string& name);  // null when unknown
 
-#define DECLARE_THREAD_CLASS(cls)                                                        \
-    static const bool cls##_registered_ =                                                \
+#define DECLARE_THREAD_CLASS(cls)         \
+    static const bool cls##_registered_ = \
         (RegisterThreadClass(#cls, []() -> CWinThread* { return new cls(); }), true)

@@ -37,10 +37,10 @@ int RunProgram(int argc, char** argv, const std::string& programName,
 // thread end (ExitThread) on the main thread gives its code.
 int RunApp(CWinApp& app);
 
-#define TELVORA_PROGRAM(AppClass, name)                                                \
-    int main(int argc, char** argv) {                                                  \
-        return RunProgram(argc, argv, name, [] {                                       \
-            AppClass app;                                                              \
-            return RunApp(app);                                                        \
-        });                                                                            \
+#define TELVORA_PROGRAM(AppClass, name)          \
+    int main(int argc, char** argv) {            \
+        return RunProgram(argc, argv, name, [] { \
+            AppClass app;                        \
+            return RunApp(app);                  \
+        });                                      \
     }

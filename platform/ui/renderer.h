@@ -49,6 +49,11 @@ public:
 
     // The program is ending with this whole code.
     virtual void ProgramExited(const std::string& program, int code) = 0;
+
+    // An answerer gave up waiting for a window (the headless time-out); action
+    // is "cancel", "close" or "default" (a message box's default button). The
+    // press or close that follows comes as usual.
+    virtual void AnswerTimedOut(HWND window, const char* action) {}
 };
 
 // Set up by the program entry (platform/ui/app.h); tests may set their own.
@@ -65,6 +70,10 @@ void PressButton(HWND window, int buttonId, bool answered);
 void TypeText(HWND dlg, int controlId, const std::string& gbk);
 // Close request (the window's close box): posts WM_CLOSE.
 void RequestClose(HWND window);
+// Tell every renderer, on the window's thread, that an answerer gave up
+// waiting for it (see IRenderer::AnswerTimedOut); action is one of the three
+// literals named there.
+void ReportAnswerTimeout(HWND window, const char* action);
 
 // ---- state the renderers read (any thread) ----
 
@@ -72,6 +81,7 @@ struct ControlState {
     int id = IDC_STATIC;
     std::string text;
     int pos = 0;  // progress bars
+    int rangeMin = 0, rangeMax = 100;
     bool visible = true;
 };
 
@@ -83,6 +93,8 @@ struct WindowState {
     bool topmost = false;
     bool moved = false;
     int x = 0, y = 0;  // screen pixels, valid when moved
+    // A dialog's controls in template order (hosted controls included), so
+    // entry i belongs to the template's control i.
     std::vector<ControlState> controls;
 };
 

@@ -27,6 +27,22 @@ using BOOL = int;
 enum : BOOL { FALSE = 0, TRUE = 1 };
 
 using WNDPROC = LRESULT (*)(HWND, UINT, WPARAM, LPARAM);
+using WORD = std::uint16_t;
+
+// Packing of two 16-bit halves, as WM_COMMAND and PBM_SETRANGE carry them.
+constexpr WORD LOWORD(std::uintptr_t v) {
+    return static_cast<WORD>(v & 0xFFFF);
+}
+constexpr WORD HIWORD(std::uintptr_t v) {
+    return static_cast<WORD>((v >> 16) & 0xFFFF);
+}
+constexpr WPARAM MAKEWPARAM(WORD low, WORD high) {
+    return static_cast<WPARAM>(low) | (static_cast<WPARAM>(high) << 16);
+}
+constexpr LPARAM MAKELPARAM(WORD low, WORD high) {
+    return static_cast<LPARAM>(static_cast<std::uint32_t>(low) |
+                               (static_cast<std::uint32_t>(high) << 16));
+}
 
 struct MSG {
     HWND hwnd = nullptr;
@@ -52,6 +68,7 @@ enum : UINT {
 
 enum : int { IDOK = 1, IDCANCEL = 2, IDABORT = 3, IDRETRY = 4, IDIGNORE = 5, IDYES = 6, IDNO = 7 };
 enum : int { IDC_STATIC = -1 };
+enum : WORD { BN_CLICKED = 0 };  // WM_COMMAND's notification code for a button
 
 // ---- queues and messages ------------------------------------------------
 
@@ -140,8 +157,8 @@ LRESULT SendDlgItemMessage(HWND dialog, int controlId, UINT msg, WPARAM wParam, 
 // Dialog templates are data, described the way a resource script would.
 // Sizes and positions are in dialog units; texts are GBK.
 enum class ControlKind {
-    Static,         // text
-    Edit,           // style EditPassword masks it
+    Static,  // text
+    Edit,    // style EditPassword masks it
     PushButton,
     DefPushButton,
     GroupBox,

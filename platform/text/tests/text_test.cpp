@@ -14,7 +14,9 @@ TEST(GbkConversion, RoundTripsChineseThroughUtf8AndUtf16) {
 }
 
 TEST(GbkConversion, InvalidOrUnrepresentableBecomesQuestionMark) {
-    EXPECT_EQ(text::GbkToUtf8("a\xFF" "b"), "a?b");
+    EXPECT_EQ(text::GbkToUtf8("a\xFF"
+                              "b"),
+              "a?b");
     EXPECT_EQ(text::GbkToUtf8("ab\x81"), "ab?");  // lead byte cut off at the end
     // U+1F600 has no place in GBK.
     EXPECT_EQ(text::Utf8ToGbk("x\xF0\x9F\x98\x80y"), "x?y");

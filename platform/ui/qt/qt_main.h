@@ -13,7 +13,10 @@ namespace ui::qt {
 // observer writing numbered PNGs into snapshotDir when it is not empty (with
 // showWindows false Qt runs offscreen for the snapshots alone). Runs
 // programMain on a second thread and returns its result once it has ended
-// and the GUI has finished the work handed to it.
+// and the GUI has finished the work handed to it; an exception programMain
+// lets out is passed on from here. With showWindows set and no display to
+// show them on, it says so on stderr and returns 1 without running
+// programMain.
 int RunWithQt(int argc, char** argv, bool showWindows, const std::string& snapshotDir,
               const std::function<int()>& programMain);
 

@@ -1,0 +1,87 @@
+#include "install/install_dlg.h"
+
+#include "common/course_description.h"
+#include "common/system_error.h"
+#include "install/install_state.h"
+#include "install/resources.h"
+#include "platform/fs/fs.h"
+#include "platform/text/text.h"
+
+namespace {
+
+// The media decision: the word within the first bytes of the file.
+constexpr std::size_t kFlagBytes = 20;
+
+}  // namespace
+
+std::string BaseDirOf(const std::string& modulePath) {
+    std::size_t last = text::FindLastBackslash(modulePath);
+    std::string folder = last == std::string::npos ? std::string() : modulePath.substr(0, last);
+    std::size_t parent = text::FindLastBackslash(folder);
+    return parent == std::string::npos ? std::string() : folder.substr(0, parent + 1);
+}
+
+CInstallDlg::CInstallDlg(HWND parent) : CDialog(IDD_INSTALL_DIALOG, parent) {}
+
+BOOL CInstallDlg::OnInitDialog() {
+    CDialog::OnInitDialog();
+    // The icon (IDR_MAINFRAME) comes with the template's window.
+    g_strBaseDir = BaseDirOf(GetModuleFileName());
+    g_hMainWnd = m_hWnd;
+    try {
+        CourseDescription values = SharedCourseDescription();
+        std::string courseId = ReadCourseDescription(g_strBaseDir + "setup.ini",
+                                                     DescriptionVariant::Start, &values, m_hWnd);
+        StoreSharedCourseDescription(values);
+
+        std::string installDir;
+        ReadInstallDir(courseId, &installDir);
+        m_strFlagFile = installDir + "\\systeminfo\\installasf.txt";
+        std::string head(kFlagBytes, '\0');
+        {
+            CFile flag;
+            if (!flag.Open(m_strFlagFile, CFile::modeRead)) {
+                PostQuitMessage(kQuitNoFlagFile);
+                return FALSE;
+            }
+            head.resize(flag.Read(head.data(), kFlagBytes));
+        }
+        // A setup.ini or registry error has asked the program to end: the
+        // copy would start only to be cut off by that request.
+        if (IsQuitPending())
+            return TRUE;
+        if (head.find("installasf") != std::string::npos)
+            OnOK();
+        else
+            OnCancel();
+    } catch (const CFrameworkError&) {
+        ShowSystemError();
+        PostQuitMessage(kQuitNoFlagFile);
+        return FALSE;
+    }
+    return TRUE;
+}
+
+void CInstallDlg::OnOK() {
+    RunProgress(true);
+}
+
+void CInstallDlg::OnCancel() {
+    RunProgress(false);
+}
+
+void CInstallDlg::RunProgress(bool copyMedia) {
+    // One copy per run: a later press or close only ends the program.
+    if (m_bProgressRun) {
+        PostQuitMessage(copyMedia ? kQuitMediaCopied : kQuitMediaSkipped);
+        return;
+    }
+    m_bProgressRun = true;
+    g_bCopyMedia = copyMedia;
+    try {
+        m_dlgProgress.DoModal();
+    } catch (const CFrameworkError&) {
+        ShowSystemError();
+    }
+    PostQuitMessage(copyMedia ? kQuitMediaCopied : kQuitMediaSkipped);
+}

@@ -1,0 +1,68 @@
+// What the installer's dialogs and its worker share: the process-wide
+// values, the two notices the worker posts to the progress dialog, and the
+// codes the program and its threads end with. Strings are GBK.
+#pragma once
+
+#include <atomic>
+#include <mutex>
+#include <string>
+
+#include "common/course_description.h"
+#include "platform/ui/ui.h"
+
+// Notices from the worker to the progress dialog (wParam 0, lParam 0); the
+// values travel in the shared state below.
+enum : UINT {
+    WM_INSTALL_PROGRESS = WM_USER + 101,  // show the current progress values
+    WM_INSTALL_CD_DONE = WM_USER + 102,   // the worker has finished this CD
+};
+
+// Quit requests, dialog results and thread exit codes.
+enum : int {
+    kQuitNoFlagFile = 1004,   // media decision file missing, or an error in the main dialog's start
+    kEndProgress = 1008,      // progress dialog's end; thread end when setup.ini is missing
+    kQuitSetupError = 1009,   // registry record or setup.ini unusable
+    kQuitMediaCopied = 1011,  // progress dialog ended, media copied
+    kQuitMediaSkipped = 1012,  // progress dialog ended, media skipped
+    kWorkerExit = 1030,        // every other end of the worker
+};
+
+// A string handed from one thread to another: each side works on a copy
+// taken under the lock.
+class CSharedString {
+public:
+    void Set(const std::string& value);
+    std::string Get() const;
+
+private:
+    mutable std::mutex m_mutex;
+    std::string m_strValue;
+};
+
+// Parent folder of the program's folder, with trailing backslash.
+extern std::string g_strBaseDir;
+// setup.ini values; written by the main dialog's start and by the worker
+// before its first notice, read by the dialogs after WM_INSTALL_CD_DONE.
+extern std::string g_strCourseName;
+extern std::string g_strTotalCd;
+extern std::string g_strNowCd;
+extern std::atomic<bool> g_bLastCd;
+// Set by the main dialog before the worker starts.
+extern std::atomic<bool> g_bCopyMedia;
+// Written by the worker before it ends; read by the check of an inserted CD
+// and the abort path.
+extern std::string g_strCdRoot;
+extern std::string g_strInstallDir;
+// Progress: written by the worker, read by the progress dialog at each notice.
+extern std::atomic<int> g_nOverallPercent;
+extern std::atomic<int> g_nFilePercent;
+extern CSharedString g_strCurrentFile;
+// User-interface thread only.
+extern std::string g_strPrompt;
+extern HWND g_hMainWnd;
+
+// The setup.ini values the installer keeps, as a reader's starting point: a
+// key that a later reading doesn't find keeps its earlier value.
+CourseDescription SharedCourseDescription();
+// Keeps what a reader found (course id, name, CD numbers, last-CD flag).
+void StoreSharedCourseDescription(const CourseDescription& values);

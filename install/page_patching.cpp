@@ -1,0 +1,178 @@
+// The worker's jobs around the copy: where the course is installed, and on
+// the last CD the patching of the navigation page, the media pages and the
+// chapter list. Patched text goes to a scratch file first, which then takes
+// the page's place in one step, so the page is never missing: it holds
+// either its old or its new text.
+#include <string>
+
+#include "common/course_description.h"
+#include "common/system_error.h"
+#include "install/install_state.h"
+#include "install/page_rules.h"
+#include "install/work_thread.h"
+#include "platform/fs/fs.h"
+#include "platform/text/text.h"
+
+namespace {
+
+// How often the navigation page's replacement is tried before the step
+// fails (the user is told in between).
+constexpr int kReplaceAttempts = 3;
+
+bool WriteLine(CFile& out, const std::string& line) {
+    return out.WriteString(line) && out.WriteString("\r\n");
+}
+
+// An insteadfile value names one folder inside systeminfo: no drive, no
+// separator at its start, no step up.
+bool IsPlainFolderName(const std::string& name) {
+    if (name.find(':') != std::string::npos)
+        return false;
+    std::string rest = name;
+    for (char& c : rest)
+        if (c == '/')
+            c = '\\';
+    if (rest.front() == '\\')
+        return false;
+    std::size_t start = 0;
+    while (start <= rest.size()) {
+        std::size_t end = rest.find('\\', start);
+        if (end == std::string::npos)
+            end = rest.size();
+        if (rest.compare(start, end - start, "..") == 0)
+            return false;
+        start = end + 1;
+    }
+    return true;
+}
+
+}  // namespace
+
+bool CWorkThread::ReadInstallSettings(const std::string& setupIniPath) {
+    CourseDescription values = SharedCourseDescription();
+    values.insteadFile = m_strInsteadFile;
+    values.extendName = m_strExtendName;
+    values.defaultPage = m_strDefault;
+    values.keyLineError = false;
+    std::string courseId =
+        ReadCourseDescription(setupIniPath, DescriptionVariant::Worker, &values, m_hNotifyWnd);
+    StoreSharedCourseDescription(values);
+    m_strInsteadFile = values.insteadFile;
+    m_strExtendName = values.extendName;
+    m_strDefault = values.defaultPage;
+
+    if (m_strInsteadFile.empty() || m_strExtendName.empty() ||
+        !IsPlainFolderName(m_strInsteadFile)) {
+        AfxMessageBox("setup.ini insteadfile or extendname error.");
+        return false;
+    }
+    std::string installDir;
+    if (!ReadInstallDir(courseId, &installDir))
+        return false;
+    m_strInstallDir = installDir;
+    g_strInstallDir = installDir;
+    // A key line without "=" has had its message; the run ends all the same.
+    return !values.keyLineError;
+}
+
+bool CWorkThread::ReplacePage(const std::string& scratchPath, const std::string& pagePath) {
+    if (!ReplaceFile(scratchPath, pagePath)) {
+        ShowSystemError();
+        return false;
+    }
+    return true;
+}
+
+bool CWorkThread::PatchNavbar() {
+    const std::string page = m_strInstallDir + "\\navbar\\navbar.htm";
+    const std::string scratch = m_strInstallDir + "\\navbar\\temp.htm";
+    SetFileAttributes(page, FILE_ATTRIBUTE_NORMAL);
+    {
+        CFile in;
+        CFile out;
+        if (!in.Open(page, CFile::modeRead) || !out.Open(scratch, CFile::modeWrite))
+            return false;
+        CNavbarCellInserter inserter;
+        std::string line;
+        while (in.ReadLine(&line))
+            if (!WriteLine(out, inserter.Patch(line)))
+                return false;
+        for (const std::string& blockLine : UpdateBlockLines())
+            if (!WriteLine(out, blockLine))
+                return false;
+        if (!out.Flush())
+            return false;
+    }
+    {
+        CFile check;
+        if (!check.Open(scratch, CFile::modeRead)) {
+            AfxMessageBox("can't open file strTempPath");
+            return false;
+        }
+    }
+    for (int attempt = 1;; ++attempt) {
+        if (ReplaceFile(scratch, page))
+            return true;
+        DWORD error = GetLastError();
+        if (attempt == kReplaceAttempts) {
+            SetLastError(error);
+            ShowSystemError();
+            return false;
+        }
+        // The page is still there and keeps its old text; give whatever
+        // holds it a moment before the next try.
+        AfxMessageBox("strNavbarPath is exit");
+    }
+}
+
+bool CWorkThread::CopyTvPages() {
+    for (const char* name : {"tvInclude.htm", "tvOpen.htm"}) {
+        std::string source = m_strInstallDir + "\\systeminfo\\" + m_strInsteadFile + "\\" + name;
+        std::string target = m_strInstallDir + "\\navbar\\" + name;
+        if (!SetFileAttributes(target, FILE_ATTRIBUTE_NORMAL))
+            return false;
+        if (!CopyFile(source, target, false))
+            return false;
+        if (!PatchExtendName(target))
+            return false;
+    }
+    return true;
+}
+
+bool CWorkThread::PatchExtendName(const std::string& pagePath) {
+    const std::string scratch = m_strInstallDir + "\\navbar\\temp.htm";
+    {
+        CFile in;
+        if (!in.Open(pagePath, CFile::modeRead))
+            return false;
+        CFile out;
+        if (!out.Open(scratch, CFile::modeWrite))
+            return false;
+        std::string line;
+        while (in.ReadLine(&line))
+            if (!PatchExtendNameLine(&line, m_strExtendName) || !WriteLine(out, line))
+                return false;
+        if (!out.Flush())
+            return false;
+    }
+    return ReplacePage(scratch, pagePath);
+}
+
+bool CWorkThread::ResetStartChapter() {
+    const std::string page = m_strInstallDir + "\\left\\items.vbs";
+    const std::string scratch = m_strInstallDir + "\\left\\temp.htm";
+    SetFileAttributes(page, FILE_ATTRIBUTE_NORMAL);
+    {
+        CFile in;
+        CFile out;
+        if (!in.Open(page, CFile::modeRead) || !out.Open(scratch, CFile::modeWrite))
+            return false;
+        std::string line;
+        while (in.ReadLine(&line))
+            if (!ResetStartChapterLine(&line) || !WriteLine(out, line))
+                return false;
+        if (!out.Flush())
+            return false;
+    }
+    return ReplacePage(scratch, page);
+}

@@ -1,0 +1,55 @@
+#include "tools/setup/setup_options.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(SetupOptionsTest, ReadsEveryOption) {
+    SetupOptions o;
+    std::string error;
+    ASSERT_TRUE(ParseSetupArgs(
+        {"--cd-folder", "/srv/cd1", "--drive", "e:", "--dest", "C:\\courses", "--media", "no",
+         "--next-cd", "/srv/cd2", "--next-cd", "/srv/cd3", "--reinstall"},
+        &o, &error))
+        << error;
+    EXPECT_EQ(o.cdFolder, "/srv/cd1");
+    EXPECT_EQ(o.mapDrive, 'E');
+    EXPECT_EQ(o.dest, "C:\\courses");
+    EXPECT_EQ(o.media, "no");
+    EXPECT_EQ(o.nextCds, (std::vector<std::string>{"/srv/cd2", "/srv/cd3"}));
+    EXPECT_TRUE(o.reinstall);
+    EXPECT_FALSE(o.prepareOnly);
+
+    ASSERT_TRUE(ParseSetupArgs({"--cd", "F:\\", "--prepare-only"}, &o, &error));
+    EXPECT_EQ(o.cdDrive, 'F');
+    EXPECT_TRUE(o.prepareOnly);
+    EXPECT_TRUE(o.cdFolder.empty());
+
+    ASSERT_TRUE(ParseSetupArgs({}, &o, &error));
+    EXPECT_EQ(o.cdDrive, 0);
+    EXPECT_TRUE(o.media.empty());
+}
+
+TEST(SetupOptionsTest, RefusesBadCommandLines) {
+    const std::vector<std::vector<std::string>> bad = {
+        {"--cd"},                                // value missing
+        {"--cd", "EE"},                          // not a letter
+        {"--cd", "1:"},                          //
+        {"--cd", "E:", "--cd-folder", "/x"},     // both sources
+        {"--drive", "E:"},                       // --drive without a folder
+        {"--cd-folder", "/x", "--drive", "Z:"},  // beyond where the installer looks
+        {"--media", "maybe"},                    //
+        {"--next-cd", "/a\tb"},                  // one rule a line in an answer file
+        {"--cd-folder", "/a\nb"},                //
+        {"--frobnicate"},                        //
+        {"extra"},                               //
+    };
+    for (const auto& args : bad) {
+        SetupOptions o;
+        std::string error;
+        EXPECT_FALSE(ParseSetupArgs(args, &o, &error)) << args[0];
+        EXPECT_FALSE(error.empty()) << args[0];
+    }
+}
+
+}  // namespace
