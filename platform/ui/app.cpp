@@ -13,7 +13,7 @@
 #include "platform/ui/headless/transcript.h"
 #include "platform/ui/ui_internal.h"
 #ifdef TELVORA_HAVE_QT
-#include "platform/ui/qt/qt_main.h"
+#include <dlfcn.h>
 #endif
 
 namespace {
@@ -55,6 +55,34 @@ int RunGuarded(const std::string& programName, const std::function<int()>& progr
         return static_cast<int>(ERROR_INVALID_FUNCTION);
     }
 }
+
+#ifdef TELVORA_HAVE_QT
+using QtEntry = int (*)(int, char**, int, const char*, const std::function<int()>*);
+
+// The Qt side lives in libtelvora-qt.so beside libtelvora-platform.so and is
+// loaded only when a run needs it. Null (with a message) when it can't be.
+QtEntry LoadQtEntry(const std::string& programName) {
+    Dl_info info{};
+    std::string dir;
+    if (dladdr(reinterpret_cast<void*>(&SetAppName), &info) && info.dli_fname) {
+        dir = info.dli_fname;
+        std::size_t slash = dir.rfind('/');
+        dir = slash == std::string::npos ? "" : dir.substr(0, slash + 1);
+    }
+    std::string path = dir + "libtelvora-qt.so";
+    void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!module) {
+        std::fprintf(stderr, "%s: Qt windows are not available (%s)\n", programName.c_str(),
+                     dlerror());
+        return nullptr;
+    }
+    auto entry = reinterpret_cast<QtEntry>(dlsym(module, "TelvoraRunWithQt"));
+    if (!entry) {
+        std::fprintf(stderr, "%s: %s has no Qt entry\n", programName.c_str(), path.c_str());
+    }
+    return entry;  // the module stays loaded for the life of the process
+}
+#endif
 
 }  // namespace
 
@@ -99,6 +127,18 @@ int RunProgram(int argc, char** argv, const std::string& programName,
     qtWindows = false;
     snapshots.clear();
 #endif
+#ifdef TELVORA_HAVE_QT
+    QtEntry qtEntry = nullptr;
+    if (qtWindows || !snapshots.empty()) {
+        qtEntry = LoadQtEntry(programName);
+        if (!qtEntry) {
+            std::fprintf(stderr, "%s: running headless%s\n", programName.c_str(),
+                         snapshots.empty() ? "" : " and without snapshots");
+            qtWindows = false;
+            snapshots.clear();
+        }
+    }
+#endif
     if (auto transcript = ui::headless::CreateTranscriptFromEnvironment()) {
         ui::AddObserver(std::move(transcript));
     }
@@ -118,7 +158,8 @@ int RunProgram(int argc, char** argv, const std::string& programName,
     int code = 0;
 #ifdef TELVORA_HAVE_QT
     if (qtWindows || !snapshots.empty()) {
-        code = ui::qt::RunWithQt(argc, argv, qtWindows, snapshots, body);
+        std::function<int()> main = body;
+        code = qtEntry(argc, argv, qtWindows ? 1 : 0, snapshots.c_str(), &main);
         if (!ran) {
             // The GUI could not start; the transcript still tells how it ended.
             ui::detail::NotifyProgramExited(programName, code);
