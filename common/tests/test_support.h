@@ -9,19 +9,9 @@
 
 #include "platform/ui/renderer.h"
 
-class CRecordingRenderer : public ui::IRenderer {
+class CRecordingRenderer : public ui::CQuietRenderer {
 public:
-    void DialogOpened(HWND, const DialogTemplate&, HWND) override {}
-    void DialogStarted(HWND) override {}
-    void ControlTextChanged(HWND, int, const std::string&) override {}
-    void ProgressChanged(HWND, int, int) override {}
-    void WindowShown(HWND, int) override {}
-    void WindowPlaced(HWND, HWND, bool, int, int) override {}
-    void ButtonPressed(HWND, int, bool) override {}
-    void DialogClosed(HWND, INT_PTR) override {}
     void MessageBoxOpened(const ui::MessageBoxInfo& info) override;
-    void MessageBoxClosed(HWND, int, bool) override {}
-    void ProgramExited(const std::string&, int) override {}
 
     std::vector<ui::MessageBoxInfo> Boxes();
     int m_nAnswer = IDOK;

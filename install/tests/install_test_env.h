@@ -15,19 +15,11 @@
 #include "platform/thread/thread.h"
 #include "platform/ui/renderer.h"
 
-class CScriptedRenderer : public ui::IRenderer {
+class CScriptedRenderer : public ui::CQuietRenderer {
 public:
     void DialogOpened(HWND dlg, const DialogTemplate& tmpl, HWND owner) override;
     void DialogStarted(HWND dlg) override;
-    void ControlTextChanged(HWND, int, const std::string&) override {}
-    void ProgressChanged(HWND, int, int) override {}
-    void WindowShown(HWND, int) override {}
-    void WindowPlaced(HWND, HWND, bool, int, int) override {}
-    void ButtonPressed(HWND, int, bool) override {}
-    void DialogClosed(HWND, INT_PTR) override {}
     void MessageBoxOpened(const ui::MessageBoxInfo& info) override;
-    void MessageBoxClosed(HWND, int, bool) override {}
-    void ProgramExited(const std::string&, int) override {}
 
     // Buttons to press, in order, on the dialogs made from a template; a
     // dialog with no press left is left alone.

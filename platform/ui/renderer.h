@@ -56,6 +56,23 @@ public:
     virtual void AnswerTimedOut(HWND window, const char* action) {}
 };
 
+// A renderer that ignores everything: derive from it to watch only some
+// events (the transcript, snapshots, tests).
+class CQuietRenderer : public IRenderer {
+public:
+    void DialogOpened(HWND, const DialogTemplate&, HWND) override {}
+    void DialogStarted(HWND) override {}
+    void ControlTextChanged(HWND, int, const std::string&) override {}
+    void ProgressChanged(HWND, int, int) override {}
+    void WindowShown(HWND, int) override {}
+    void WindowPlaced(HWND, HWND, bool, int, int) override {}
+    void ButtonPressed(HWND, int, bool) override {}
+    void DialogClosed(HWND, INT_PTR) override {}
+    void MessageBoxOpened(const MessageBoxInfo&) override {}
+    void MessageBoxClosed(HWND, int, bool) override {}
+    void ProgramExited(const std::string&, int) override {}
+};
+
 // Set up by the program entry (platform/ui/app.h); tests may set their own.
 void SetPrimaryRenderer(std::shared_ptr<IRenderer> renderer);
 void AddObserver(std::shared_ptr<IRenderer> observer);

@@ -28,7 +28,7 @@ QImage RenderMessageBoxImage(const MessageBoxInfo& info);
 // DIR/NNNN-messagebox.png at each message box, numbered in the order shown
 // (from 0001, or after the highest number already in DIR, so runs that share
 // a folder never overwrite each other).
-class CSnapshotObserver : public IRenderer {
+class CSnapshotObserver : public CQuietRenderer {
 public:
     // Must be made on the GUI thread; creates dir when missing.
     explicit CSnapshotObserver(const std::string& dir);
@@ -41,15 +41,8 @@ public:
 
     void DialogOpened(HWND dlg, const DialogTemplate& tmpl, HWND owner) override;
     void DialogStarted(HWND dlg) override;
-    void ControlTextChanged(HWND dlg, int controlId, const std::string& text) override {}
-    void ProgressChanged(HWND dlg, int controlId, int pos) override {}
-    void WindowShown(HWND dlg, int showCmd) override {}
-    void WindowPlaced(HWND dlg, HWND insertAfter, bool moved, int x, int y) override {}
-    void ButtonPressed(HWND dlg, int buttonId, bool answered) override {}
     void DialogClosed(HWND dlg, INT_PTR result) override;
     void MessageBoxOpened(const MessageBoxInfo& info) override;
-    void MessageBoxClosed(HWND box, int result, bool answered) override {}
-    void ProgramExited(const std::string& program, int code) override {}
 
 private:
     void Save(const QImage& image, const QString& kind);  // GUI thread
