@@ -5,9 +5,17 @@
 #include "platform/text/text.h"
 
 std::size_t FindInLine(std::string_view line, std::string_view word, std::size_t from) {
+    // One pass over the character starts, however many false matches inside
+    // double-byte characters the line holds.
+    std::size_t start = 0;
     std::size_t pos = line.find(word, from);
-    while (pos != std::string_view::npos && !text::IsCharStart(line, pos))
+    while (pos != std::string_view::npos) {
+        while (start < pos)
+            start += text::CharLength(line, start);
+        if (start == pos)
+            return pos;
         pos = line.find(word, pos + 1);
+    }
     return pos;
 }
 

@@ -149,10 +149,14 @@ bool IsValidGbk(std::string_view s) {
     return true;
 }
 
+std::size_t CharLength(std::string_view gbk, std::size_t i) {
+    return (IsLead(gbk[i]) && i + 1 < gbk.size()) ? 2 : 1;
+}
+
 bool IsCharStart(std::string_view gbk, std::size_t i) {
     std::size_t k = 0;
     while (k < i)
-        k += (IsLead(gbk[k]) && k + 1 < gbk.size()) ? 2 : 1;
+        k += CharLength(gbk, k);
     return k == i;
 }
 

@@ -19,6 +19,9 @@ std::string Utf16ToGbk(std::u16string_view utf16);
 // True when every byte sequence of s is a valid GBK character.
 bool IsValidGbk(std::string_view s);
 
+// Length in bytes (1 or 2) of the character that starts at byte i.
+std::size_t CharLength(std::string_view gbk, std::size_t i);
+
 // True when byte i of s starts a character (is not the trail byte of a
 // double-byte character).
 bool IsCharStart(std::string_view gbk, std::size_t i);

@@ -46,10 +46,8 @@ const char* ButtonsName(UINT type) {
 // What the user sees of a password: one mask character per character.
 std::string Masked(const std::string& gbk) {
     std::string mask;
-    for (std::size_t i = 0; i < gbk.size(); ++i) {
-        if (text::IsCharStart(gbk, i)) {
-            mask += '*';
-        }
+    for (std::size_t i = 0; i < gbk.size(); i += text::CharLength(gbk, i)) {
+        mask += '*';
     }
     return mask;
 }
