@@ -24,9 +24,15 @@ public:
     void DialogOpened(HWND dlg, const DialogTemplate& tmpl, HWND owner) override {
         Waiting window;
         window.templateId = tmpl.id;
+        window.takesInput = false;
         for (const ControlTemplate& control : tmpl.controls) {
-            if (control.id == IDCANCEL && (control.kind == ControlKind::PushButton ||
-                                           control.kind == ControlKind::DefPushButton)) {
+            bool button = control.kind == ControlKind::PushButton ||
+                          control.kind == ControlKind::DefPushButton;
+            if (button || control.kind == ControlKind::Edit ||
+                control.kind == ControlKind::HostedControl) {
+                window.takesInput = true;
+            }
+            if (control.id == IDCANCEL && button) {
                 window.hasCancel = true;
             }
         }
@@ -122,6 +128,9 @@ private:
         UINT boxType = MB_OK;
         std::string boxText;
         bool hasCancel = false;
+        // A window without buttons or edits (a progress window) never waits
+        // for an answer: closing it would cut off the work it shows.
+        bool takesInput = true;
         DWORD threadId = 0;
         const AnswerRule* pendingWhen = nullptr;
         bool busy = false;  // a rule's actions are under way (in a wait)
@@ -280,7 +289,7 @@ private:
             bool innermost = stack != m_stacks.end() && stack->second.back() == hwnd;
             if (now < due) {
                 next = due - now;
-            } else if (!window->busy && innermost) {
+            } else if (!window->busy && innermost && window->takesInput) {
                 action = window->isBox ? "default" : window->hasCancel ? "cancel" : "close";
                 templateId = window->templateId;
                 boxType = window->boxType;

@@ -213,9 +213,18 @@ TEST_F(HeadlessTest, WhenAlreadyReachedAtTheStartAppliesAtOnce) {
 TEST_F(HeadlessTest, TimeOutCancelsOrClosesAndSaysSo) {
     Answer("", 50);
     EXPECT_EQ(RunForm(), IDCANCEL);
+    DialogTemplate okOnly;
+    okOnly.id = 510;
+    okOnly.title = "about";
+    ControlTemplate ok;
+    ok.kind = ControlKind::DefPushButton;
+    ok.id = IDOK;
+    ok.text = "OK";
+    okOnly.controls = {ok};
+    RegisterDialogTemplate(okOnly);
     INT_PTR closed = 0;
     RunOnFreshThread([&] {
-        CDialog dlg(kDialogProgress);  // no Cancel button: closed instead
+        CDialog dlg(510);  // no Cancel button: closed instead
         closed = dlg.DoModal();
     });
     EXPECT_EQ(closed, IDCANCEL);
@@ -227,6 +236,37 @@ TEST_F(HeadlessTest, TimeOutCancelsOrClosesAndSaysSo) {
     ASSERT_EQ(presses.size(), 1u);
     EXPECT_EQ(presses[0].id, IDCANCEL);
     EXPECT_FALSE(presses[0].flag);  // not an answer from the file
+}
+
+TEST_F(HeadlessTest, AWindowWithoutButtonsOrEditsIsNeverTimedOut) {
+    Answer("", 20);
+    // A progress window whose work outlasts the time-out many times over.
+    class CSlowWorkDlg : public CDialog {
+    public:
+        CSlowWorkDlg() : CDialog(kDialogProgress) {}
+        HTHREAD m_worker;
+
+    protected:
+        BOOL OnInitDialog() override {
+            CDialog::OnInitDialog();
+            HWND self = m_hWnd;
+            m_worker = StartThread([self]() -> DWORD {
+                uitest::CEvent never;
+                never.Wait(300);
+                PostMessage(self, WM_COMMAND, IDOK, 0);
+                return 0;
+            });
+            return TRUE;
+        }
+    };
+    INT_PTR result = 0;
+    RunOnFreshThread([&] {
+        CSlowWorkDlg dlg;
+        result = dlg.DoModal();
+        WaitForThread(dlg.m_worker, 10000);
+    });
+    EXPECT_EQ(result, IDOK);
+    EXPECT_TRUE(m_recorder->OfKind("timeout").empty());
 }
 
 TEST_F(HeadlessTest, ABoxWhoseRuleDoesNotPressGetsItsDefaultAfterTheTimeOut) {
