@@ -35,6 +35,11 @@ public:
     CFd(const CFd&) = delete;
     CFd& operator=(const CFd&) = delete;
     int Get() const { return m_fd; }
+    void Reset(int fd) {
+        if (m_fd >= 0)
+            close(m_fd);
+        m_fd = fd;
+    }
     // Closes now and reports a failed close (delayed write errors).
     bool Close() {
         int fd = m_fd;
@@ -122,22 +127,27 @@ bool CopyUnixFile(const std::string& src, const std::string& dst, bool failIfExi
     if (S_ISDIR(sst.st_mode))
         return Fail(ERROR_ACCESS_DENIED);
 
+    CFolderChange change(dst);
+    // A new file gets the source's permissions, read-only included, as the
+    // original system kept the read-only attribute of copied files. Creating
+    // it exclusively first spares the common case (a new file) a lookup.
+    mode_t mode = sst.st_mode & 0777;
+    CFd out(open(dst.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode));
     struct stat dst_st;
-    bool existed = stat(dst.c_str(), &dst_st) == 0;
-    if (existed) {
+    bool existed = false;
+    if (out.Get() < 0 && errno == EEXIST) {
         if (failIfExists)
             return Fail(ERROR_FILE_EXISTS);
-        if (S_ISDIR(dst_st.st_mode) || IsReadOnly(dst_st))
-            return Fail(ERROR_ACCESS_DENIED);
-        // Truncating the target would destroy the source.
-        if (dst_st.st_dev == sst.st_dev && dst_st.st_ino == sst.st_ino)
-            return Fail(ERROR_SHARING_VIOLATION);
+        existed = stat(dst.c_str(), &dst_st) == 0;
+        if (existed) {
+            if (S_ISDIR(dst_st.st_mode) || IsReadOnly(dst_st))
+                return Fail(ERROR_ACCESS_DENIED);
+            // Truncating the target would destroy the source.
+            if (dst_st.st_dev == sst.st_dev && dst_st.st_ino == sst.st_ino)
+                return Fail(ERROR_SHARING_VIOLATION);
+        }
+        out.Reset(open(dst.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode));
     }
-    CFolderChange change(dst);
-    int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (failIfExists ? O_EXCL : O_TRUNC);
-    // A new file gets the source's permissions, read-only included, as the
-    // original system kept the read-only attribute of copied files.
-    CFd out(open(dst.c_str(), flags, sst.st_mode & 0777));
     if (out.Get() < 0) {
         if (errno == EEXIST)
             return Fail(ERROR_FILE_EXISTS);
