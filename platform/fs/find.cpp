@@ -81,14 +81,30 @@ std::size_t LastSeparator(std::string_view gbk) {
 struct Entry {
     std::string name;  // GBK
     bool directory = false;
-    bool readOnly = false;
-    std::uint64_t length = 0;
+    // Read-only and length need a stat, made only when they are asked for
+    // (from unixPath): the copy walks ask for neither.
+    mutable bool statted = false;
+    mutable bool readOnly = false;
+    mutable std::uint64_t length = 0;
+    std::string unixPath;
+
+    void Stat() const {
+        if (statted)
+            return;
+        statted = true;
+        struct stat st;
+        if (stat(unixPath.c_str(), &st) == 0 || lstat(unixPath.c_str(), &st) == 0) {
+            readOnly = !(st.st_mode & S_IWUSR);
+            length = S_ISDIR(st.st_mode) ? 0 : static_cast<std::uint64_t>(st.st_size);
+        }
+    }
 };
 
 void FillFromStat(Entry* e, const struct stat& st) {
     e->directory = S_ISDIR(st.st_mode);
     e->readOnly = !(st.st_mode & S_IWUSR);
     e->length = e->directory ? 0 : static_cast<std::uint64_t>(st.st_size);
+    e->statted = true;
 }
 
 }  // namespace
@@ -150,6 +166,15 @@ struct CFileFind::Impl {
             std::string name = NameToGbk(raw);
             if (!Matches(name))
                 continue;
+            if (d->d_type == DT_DIR || d->d_type == DT_REG) {
+                // The listing tells the kind; links and unknown kinds are
+                // looked at below.
+                e->name = std::move(name);
+                e->directory = d->d_type == DT_DIR;
+                e->statted = false;
+                e->unixPath = JoinUnix(unixFolder, raw);
+                return true;
+            }
             struct stat st;
             if (fstatat(dirfd(dir), d->d_name, &st, 0) != 0 &&
                 fstatat(dirfd(dir), d->d_name, &st, AT_SYMLINK_NOFOLLOW) != 0)
@@ -264,8 +289,14 @@ bool CFileFind::IsDirectory() const {
     return m_impl->haveCurrent && m_impl->current.directory;
 }
 bool CFileFind::IsReadOnly() const {
-    return m_impl->haveCurrent && m_impl->current.readOnly;
+    if (!m_impl->haveCurrent)
+        return false;
+    m_impl->current.Stat();
+    return m_impl->current.readOnly;
 }
 std::uint64_t CFileFind::GetLength() const {
-    return m_impl->haveCurrent ? m_impl->current.length : 0;
+    if (!m_impl->haveCurrent)
+        return 0;
+    m_impl->current.Stat();
+    return m_impl->current.length;
 }
