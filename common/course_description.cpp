@@ -195,28 +195,21 @@ std::string AdvancedNowCdLine(const std::string& line) {
 }  // namespace
 
 bool AdvanceCdCounter(const std::string& path) {
-    std::vector<std::string> lines;
+    std::string content;  // every line, each ended with CR LF
     {
         CFile in;
         if (!in.Open(path, CFile::modeRead))
             return false;
         std::string line;
         while (in.ReadLine(&line))
-            lines.push_back(Contains(line, "nowcd") ? AdvancedNowCdLine(line) : line);
+            content += (Contains(line, "nowcd") ? AdvancedNowCdLine(line) : line) + "\r\n";
     }
     std::string scratch = path + ".new";
     {
         CFile out;
         if (!out.Open(scratch, CFile::modeWrite))
             return false;
-        for (const std::string& line : lines) {
-            if (!out.WriteString(line) || !out.WriteString("\r\n")) {
-                out.Close();
-                DeleteFile(scratch);
-                return false;
-            }
-        }
-        if (!out.Flush()) {
+        if (!out.WriteString(content) || !out.Flush()) {
             out.Close();
             DeleteFile(scratch);
             return false;

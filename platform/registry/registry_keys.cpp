@@ -115,6 +115,13 @@ LONG ResolveRef(HKEY hKey, const char* subKey, CKeyRef* ref) {
     return rc != ERROR_SUCCESS ? rc : AppendSubKey(subKey, ref);
 }
 
+LONG ResolveRef(HKEY hKey, const char* subKey, CKeyRef* base, CKeyRef* ref) {
+    if (const LONG rc = LookupHandle(hKey, base))
+        return rc;
+    *ref = *base;
+    return AppendSubKey(subKey, ref);
+}
+
 std::int64_t FindChild(sqlite3* db, std::int64_t parent, const std::string& name) {
     CStatement st(db, "SELECT id FROM keys WHERE parent = ?1 AND lname = ?2");
     st.Bind(1, parent).Bind(2, text::AsciiLower(name));
@@ -167,11 +174,8 @@ LONG RegOpenKeyEx(HKEY hKey, const char* subKey, HKEY* result) {
     if (!result)
         return ERROR_INVALID_PARAMETER;
     *result = nullptr;
-    CKeyRef base;
-    if (const LONG rc = LookupHandle(hKey, &base))
-        return rc;
-    CKeyRef ref = base;
-    if (const LONG rc = AppendSubKey(subKey, &ref))
+    CKeyRef base, ref;
+    if (const LONG rc = ResolveRef(hKey, subKey, &base, &ref))
         return rc;
     return Guarded([&]() -> LONG {
         CTransaction tx(false);
@@ -188,11 +192,8 @@ LONG RegCreateKeyEx(HKEY hKey, const char* subKey, HKEY* result) {
     if (!result)
         return ERROR_INVALID_PARAMETER;
     *result = nullptr;
-    CKeyRef base;
-    if (const LONG rc = LookupHandle(hKey, &base))
-        return rc;
-    CKeyRef ref = base;
-    if (const LONG rc = AppendSubKey(subKey, &ref))
+    CKeyRef base, ref;
+    if (const LONG rc = ResolveRef(hKey, subKey, &base, &ref))
         return rc;
     return Guarded([&]() -> LONG {
         CTransaction tx(true);
@@ -220,11 +221,8 @@ LONG RegCloseKey(HKEY hKey) {
 }
 
 LONG RegDeleteTree(HKEY hKey, const char* subKey) {
-    CKeyRef base;
-    if (const LONG rc = LookupHandle(hKey, &base))
-        return rc;
-    CKeyRef ref = base;
-    if (const LONG rc = AppendSubKey(subKey, &ref))
+    CKeyRef base, ref;
+    if (const LONG rc = ResolveRef(hKey, subKey, &base, &ref))
         return rc;
     const bool keepKey = ref.m_path.size() == base.m_path.size();
     return Guarded([&]() -> LONG {

@@ -28,6 +28,8 @@ LONG LookupHandle(HKEY hKey, CKeyRef* ref);
 LONG AppendSubKey(const char* subKey, CKeyRef* ref);
 // Both: the handle's key followed by subKey.
 LONG ResolveRef(HKEY hKey, const char* subKey, CKeyRef* ref);
+// The same, keeping the handle's own key in *base as well.
+LONG ResolveRef(HKEY hKey, const char* subKey, CKeyRef* base, CKeyRef* ref);
 
 // Store ids of the key for reading, in the order they are consulted (for
 // kClasses: HKCU's copy, then HKLM's). Empty when the key does not exist.

@@ -152,11 +152,8 @@ LONG RegSetValueEx(HKEY hKey, const char* name, DWORD type, const BYTE* data, DW
 LONG RegSetValue(HKEY hKey, const char* subKey, DWORD type, const char* data, DWORD cbData) {
     if (type != REG_SZ || !data)
         return ERROR_INVALID_PARAMETER;
-    CKeyRef base;
-    if (const LONG rc = LookupHandle(hKey, &base))
-        return rc;
-    CKeyRef ref = base;
-    if (const LONG rc = AppendSubKey(subKey, &ref))
+    CKeyRef base, ref;
+    if (const LONG rc = ResolveRef(hKey, subKey, &base, &ref))
         return rc;
     // Like the Win32 call the text runs to its terminator, but never past a
     // size the caller gave.
@@ -246,11 +243,8 @@ std::optional<DWORD> RegGetDword(HKEY root, const std::string& subKey, const std
 
 bool RegPutString(HKEY root, const std::string& subKey, const std::string& name,
                   const std::string& value) {
-    CKeyRef base;
-    LONG rc = LookupHandle(root, &base);
-    CKeyRef ref = base;
-    if (rc == ERROR_SUCCESS)
-        rc = AppendSubKey(subKey.c_str(), &ref);
+    CKeyRef base, ref;
+    LONG rc = ResolveRef(root, subKey.c_str(), &base, &ref);
     if (rc == ERROR_SUCCESS)
         rc = WriteValue(base, ref, true, name, REG_SZ, TextBytes(value.data(), value.size()));
     if (rc != ERROR_SUCCESS)
