@@ -2,6 +2,7 @@
 // start, the nested loop and the end, and the member binding.
 #include <cstdio>
 #include <exception>
+#include <utility>
 
 #include "platform/ui/hosting.h"
 #include "platform/ui/ui_internal.h"
@@ -21,21 +22,12 @@ Hosting& HostingState() {
 }
 
 CDialog* DialogOf(HWND hwnd) {
-    std::lock_guard<std::mutex> lock(WindowMutex());
-    Window* window = FindWindowLocked(hwnd);
-    return window ? window->dialog : nullptr;
+    return WithWindow(hwnd, static_cast<CDialog*>(nullptr), [](Window& w) { return w.dialog; });
 }
 
 // Swaps the "message result was set" mark of a dialog window.
 bool SwapResultMark(HWND hwnd, bool value) {
-    std::lock_guard<std::mutex> lock(WindowMutex());
-    Window* window = FindWindowLocked(hwnd);
-    if (!window) {
-        return false;
-    }
-    bool previous = window->msgResultSet;
-    window->msgResultSet = value;
-    return previous;
+    return WithWindow(hwnd, false, [&](Window& w) { return std::exchange(w.msgResultSet, value); });
 }
 
 // Makes the hosted control at template position; the child it returns
@@ -113,13 +105,12 @@ INT_PTR CDialog::DoModal() {
     if (!dlg) {
         return -1;
     }
-    {
-        std::lock_guard<std::mutex> lock(WindowMutex());
-        Window* window = FindWindowLocked(dlg);
-        window->templateId = tmpl.id;
-        window->style = tmpl.style;
-        window->dialog = this;
-    }
+    WithWindow(dlg, false, [&](Window& w) {
+        w.templateId = tmpl.id;
+        w.style = tmpl.style;
+        w.dialog = this;
+        return true;
+    });
     // Controls in template order, so renderers can pair state and template.
     bool hosted = true;
     for (const ControlTemplate& control : tmpl.controls) {
@@ -131,20 +122,19 @@ INT_PTR CDialog::DoModal() {
             continue;
         }
         HWND child = NewWindow(WindowType::Control, dlg, &ControlProc, control.text, control.id);
-        std::lock_guard<std::mutex> lock(WindowMutex());
-        Window* window = FindWindowLocked(child);
-        window->kind = control.kind;
-        window->style = control.style;
+        WithWindow(child, false, [&](Window& w) {
+            w.kind = control.kind;
+            w.style = control.style;
+            return true;
+        });
     }
     if (!hosted) {
         // The control could not be made: the dialog never starts, and its
         // object sees no message at all.
-        {
-            std::lock_guard<std::mutex> lock(WindowMutex());
-            if (Window* window = FindWindowLocked(dlg)) {
-                window->dialog = nullptr;
-            }
-        }
+        WithWindow(dlg, false, [](Window& w) {
+            w.dialog = nullptr;
+            return true;
+        });
         DestroyWindow(dlg);
         return -1;
     }

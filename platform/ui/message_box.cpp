@@ -54,9 +54,7 @@ int QuitResult(UINT type) {
 }
 
 bool PressWasAnswered(HWND box) {
-    std::lock_guard<std::mutex> lock(WindowMutex());
-    Window* window = FindWindowLocked(box);
-    return window && window->pressAnswered;
+    return WithWindow(box, false, [](Window& w) { return w.pressAnswered; });
 }
 
 LRESULT MessageBoxProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {

@@ -189,13 +189,11 @@ BOOL PostMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
     if (!hwnd) {
         queue = CurrentQueue();
     } else {
-        std::lock_guard<std::mutex> lock(WindowMutex());
-        Window* window = FindWindowLocked(hwnd);
-        if (!window) {
+        queue = WithWindow(hwnd, std::shared_ptr<ThreadQueue>(), [](Window& w) { return w.queue; });
+        if (!queue) {
             SetLastError(ERROR_INVALID_HANDLE);
             return FALSE;
         }
-        queue = window->queue;
     }
     if (!Post(*queue, MSG{hwnd, msg, wParam, lParam})) {
         SetLastError(ERROR_INVALID_HANDLE);
@@ -221,15 +219,11 @@ BOOL PostThreadMessage(DWORD threadId, UINT msg, WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT SendMessage(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam) {
-    std::shared_ptr<ThreadQueue> target;
-    {
-        std::lock_guard<std::mutex> lock(WindowMutex());
-        Window* window = FindWindowLocked(hwnd);
-        if (!window) {
-            SetLastError(ERROR_INVALID_HANDLE);
-            return 0;
-        }
-        target = window->queue;
+    std::shared_ptr<ThreadQueue> target =
+        WithWindow(hwnd, std::shared_ptr<ThreadQueue>(), [](Window& w) { return w.queue; });
+    if (!target) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return 0;
     }
     const std::shared_ptr<ThreadQueue>& self = CurrentQueue();
     if (target == self) {

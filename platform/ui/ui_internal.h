@@ -6,6 +6,7 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -104,11 +105,26 @@ struct Window {
 std::mutex& WindowMutex();
 // Under WindowMutex: the window, or null for a stale or unknown handle.
 Window* FindWindowLocked(HWND hwnd);
+
+// The one way to look at a window from outside the table: fn(Window&) runs
+// under WindowMutex when hwnd names a window, and its result is returned;
+// a stale or unknown handle gives fallback without calling fn.
+template <class R, class Fn>
+R WithWindow(HWND hwnd, R fallback, Fn&& fn) {
+    std::lock_guard<std::mutex> lock(WindowMutex());
+    Window* window = FindWindowLocked(hwnd);
+    return window ? static_cast<R>(fn(*window)) : fallback;
+}
+// Under WindowMutex: the child of parent with that control id, or null.
+Window* ChildLocked(Window& parent, int controlId);
 // Make a window owned by the calling thread (no WM_CREATE); the parent, when
 // given, must be valid. Null (with last error) otherwise.
 HWND NewWindow(WindowType type, HWND parent, WNDPROC proc, const std::string& text, int controlId);
 // Under WindowMutex: make window a child of parent (a valid window).
 void ReparentLocked(Window& window, HWND parent);
+// Under WindowMutex: take the windows out of the table; the first one is
+// also detached from its parent (the rest are its descendants).
+void RemoveWindowsLocked(const std::vector<HWND>& windows);
 // Handle a message for hwnd on its own thread: the core's own messages here,
 // the rest through the window procedure.
 LRESULT Deliver(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
@@ -117,6 +133,15 @@ void ForgetWindowsOf(DWORD threadId);
 
 // The procedure of a dialog's controls (progress range and position, text).
 LRESULT ControlProc(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+
+// Showing and placing a window on its own thread (ShowWindow and
+// SetWindowPos send them there from other threads).
+LRESULT ShowHere(HWND hwnd, int cmd);
+LRESULT PlaceHere(HWND hwnd, const PlaceArgs& args);
+// What the renderers asked for, delivered on the window's thread.
+LRESULT DeliverPress(HWND hwnd, int buttonId, bool answered);
+LRESULT DeliverTextNotice(HWND hwnd, int controlId);
+LRESULT DeliverTimeoutNote(HWND hwnd, TimeoutAction action);
 
 // A modal loop: dispatches until ended() holds, or until a quit, which it
 // passes on (returns false then).
