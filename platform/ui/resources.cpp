@@ -22,6 +22,34 @@ Resources& State() {
 
 }  // namespace
 
+ControlTemplate MakeControl(ControlKind kind, int id, const std::string& text, int x, int y, int cx,
+                            int cy, DWORD style, int imageId) {
+    ControlTemplate c;
+    c.kind = kind;
+    c.id = id;
+    c.text = text;
+    c.x = x;
+    c.y = y;
+    c.cx = cx;
+    c.cy = cy;
+    c.style = style;
+    c.imageId = imageId;
+    return c;
+}
+
+DialogTemplate MakeDialog(int id, const std::string& title, int cx, int cy, DWORD style,
+                          const std::string& fontName, int fontSize) {
+    DialogTemplate d;
+    d.id = id;
+    d.title = title;
+    d.cx = cx;
+    d.cy = cy;
+    d.style = style;
+    d.fontName = fontName;
+    d.fontSize = fontSize;
+    return d;
+}
+
 void RegisterDialogTemplate(const DialogTemplate& tmpl) {
     auto entry = std::make_shared<const DialogTemplate>(tmpl);
     std::lock_guard<std::mutex> lock(State().mutex);

@@ -202,6 +202,15 @@ struct DialogTemplate {
     std::vector<ControlTemplate> controls;
 };
 
+// A resource script's lines as code, for each program's resources.cpp: one
+// control (kind, id, text, rectangle in dialog units, style, image), and a
+// dialog with its title, size, style and font.
+ControlTemplate MakeControl(ControlKind kind, int id, const std::string& text, int x, int y, int cx,
+                            int cy, DWORD style = 0, int imageId = 0);
+DialogTemplate MakeDialog(int id, const std::string& title, int cx, int cy,
+                          DWORD style = DS_MODALFRAME | WS_CAPTION,
+                          const std::string& fontName = "宋体", int fontSize = 9);
+
 // Each program registers its templates at start (its resources.cpp). A second
 // registration of an id replaces the first.
 void RegisterDialogTemplate(const DialogTemplate& tmpl);

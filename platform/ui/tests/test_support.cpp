@@ -147,14 +147,7 @@ DWORD RunOnFreshThread(const std::function<void()>& body, DWORD timeoutMs) {
 
 void RegisterTestDialogs() {
     auto control = [](ControlKind kind, int id, const char* text, DWORD style = 0) {
-        ControlTemplate c;
-        c.kind = kind;
-        c.id = id;
-        c.text = text;
-        c.style = style;
-        c.cx = 50;
-        c.cy = 14;
-        return c;
+        return MakeControl(kind, id, text, 0, 0, 50, 14, style);
     };
     DialogTemplate form;
     form.id = kDialogForm;

@@ -9,7 +9,7 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include <cmath>
+#include <algorithm>
 
 #include "platform/ui/qt/dialog_widget.h"
 #include "platform/ui/qt/images.h"
@@ -26,39 +26,51 @@ protected:
     }
 };
 
-// Base units measured here from the dialog's font, independently of the
-// renderer's own measuring.
-struct Units {
-    int x;
-    int y;
-};
+// Figures of the desktop system: with the base units of its classic 8-point
+// dialog font at 96 dpi (6 by 13 pixels), a 50 by 14 button is 75 by 23
+// pixels; half pixels round away from zero, and rectangles map their edges.
+TEST(DialogUnitsTest, ConvertAsTheDesktopSystemDoes) {
+    const CDialogUnits classic(6, 13);
+    EXPECT_EQ(classic.Size(50, 14), QSize(75, 23));
+    EXPECT_EQ(classic.Size(322, 221), QSize(483, 359));
+    EXPECT_EQ(classic.X(7), 11);   // 10.5
+    EXPECT_EQ(classic.Y(4), 7);    // 6.5
+    EXPECT_EQ(classic.Y(3), 5);    // 4.875
+    EXPECT_EQ(classic.Y(21), 34);  // 34.125
+    // Edges, not sizes: 7..57 maps to 11..86, so the width is 75 and a
+    // control that starts at 57 starts exactly where this one ends.
+    EXPECT_EQ(classic.Rect(7, 7, 50, 14), QRect(11, 11, 75, 23));
+    EXPECT_EQ(classic.Rect(57, 7, 50, 14).left(), classic.Rect(7, 7, 50, 14).right() + 1);
 
-Units Measure(const QFont& font) {
-    const QFontMetrics m(font);
-    const double average = m.horizontalAdvance(QStringLiteral(
-                               "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz")) /
-                           52.0;
-    return Units{static_cast<int>(std::lround(average)), m.height()};
+    const CDialogUnits large(7, 16);
+    EXPECT_EQ(large.Size(50, 14), QSize(88, 28));  // 87.5 rounds up
+    EXPECT_EQ(large.X(-2), -4);                    // -3.5 rounds away from zero
 }
 
-QRect Expected(const Units& u, int x, int y, int cx, int cy) {
-    auto px = [&](int du) { return static_cast<int>(std::lround(du * u.x / 4.0)); };
-    auto py = [&](int du) { return static_cast<int>(std::lround(du * u.y / 8.0)); };
-    return QRect(QPoint(px(x), py(y)), QPoint(px(x + cx) - 1, py(y + cy) - 1));
-}
-
-TEST_F(DialogWidgetTest, ControlsSitWhereTheTemplatePutsThemInMeasuredDialogUnits) {
+TEST_F(DialogWidgetTest, BaseUnitsComeFromTheDialogFont) {
     CQtDialog dialog(FakeWindow(1), ProgressTemplate(), false);
-    const Units u = Measure(dialog.font());
-    ASSERT_GT(u.x, 0);
-    ASSERT_GT(u.y, 0);
-    EXPECT_EQ(dialog.Units().BaseX(), u.x);
-    EXPECT_EQ(dialog.Units().BaseY(), u.y);
-    EXPECT_EQ(dialog.size(), Expected(u, 0, 0, 322, 221).size());
-    EXPECT_EQ(dialog.Control(1011)->geometry(), Expected(u, 109, 65, 200, 8));
-    EXPECT_EQ(dialog.Control(1001)->geometry(), Expected(u, 108, 90, 200, 15));
-    EXPECT_EQ(dialog.Control(1000)->geometry(), Expected(u, 107, 157, 200, 15));
-    EXPECT_EQ(dialog.Control(1014)->geometry(), Expected(u, 97, 14, 81, 12));
+    const QFontMetrics m(dialog.font());
+    int narrowest = 1000, widest = 0;
+    for (char c = 'A'; c <= 'z'; c = c == 'Z' ? 'a' : c + 1) {
+        narrowest = std::min(narrowest, m.horizontalAdvance(QChar(c)));
+        widest = std::max(widest, m.horizontalAdvance(QChar(c)));
+    }
+    // An average letter width lies between the narrowest and the widest letter.
+    EXPECT_GE(dialog.Units().BaseX(), narrowest);
+    EXPECT_LE(dialog.Units().BaseX(), widest);
+    EXPECT_EQ(dialog.Units().BaseY(), m.height());
+}
+
+TEST_F(DialogWidgetTest, ControlsSitWhereTheTemplatePutsThem) {
+    CQtDialog dialog(FakeWindow(1), ProgressTemplate(), false);
+    const CDialogUnits& u = dialog.Units();
+    ASSERT_GT(u.BaseX(), 0);
+    ASSERT_GT(u.BaseY(), 0);
+    EXPECT_EQ(dialog.size(), u.Size(322, 221));
+    EXPECT_EQ(dialog.Control(1011)->geometry(), u.Rect(109, 65, 200, 8));
+    EXPECT_EQ(dialog.Control(1001)->geometry(), u.Rect(108, 90, 200, 15));
+    EXPECT_EQ(dialog.Control(1000)->geometry(), u.Rect(107, 157, 200, 15));
+    EXPECT_EQ(dialog.Control(1014)->geometry(), u.Rect(97, 14, 81, 12));
     EXPECT_EQ(dialog.Control(12345), nullptr);
 }
 

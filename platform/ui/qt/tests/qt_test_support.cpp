@@ -48,31 +48,11 @@ HWND FakeWindow(int n) {
 
 namespace {
 
-ControlTemplate Control(ControlKind kind, int id, const char* text, int x, int y, int cx, int cy,
-                        DWORD style = 0, int imageId = 0) {
-    ControlTemplate c;
-    c.kind = kind;
-    c.id = id;
-    c.text = text;
-    c.x = x;
-    c.y = y;
-    c.cx = cx;
-    c.cy = cy;
-    c.style = style;
-    c.imageId = imageId;
-    return c;
-}
-
+// Test dialogs in the shapes the programs use (a progress dialog, a login
+// form, a notice, a question): the renderer is checked against these, not
+// against any program's own resources.
 DialogTemplate Dialog(int id, const char* title, int cx, int cy) {
-    DialogTemplate t;
-    t.id = id;
-    t.title = title;
-    t.cx = cx;
-    t.cy = cy;
-    t.fontName = "宋体";
-    t.fontSize = 9;
-    t.style = DS_MODALFRAME | WS_CAPTION;
-    return t;
+    return MakeDialog(id, title, cx, cy);
 }
 
 }  // namespace
@@ -80,14 +60,14 @@ DialogTemplate Dialog(int id, const char* title, int cx, int cy) {
 DialogTemplate ProgressTemplate() {
     DialogTemplate t = Dialog(130, "正在安装课件内容", 322, 221);
     t.controls = {
-        Control(ControlKind::Bitmap, IDC_STATIC, "", 6, 14, 49, 106, 0, 137),
-        Control(ControlKind::Static, 1014, "文件拷贝中. . . ", 97, 14, 81, 12),
-        Control(ControlKind::GroupBox, IDC_STATIC, "当前文件", 97, 30, 221, 93),
-        Control(ControlKind::Static, IDC_STATIC, "正在复制文件：", 108, 43, 57, 8),
-        Control(ControlKind::Static, 1011, "test", 109, 65, 200, 8),
-        Control(ControlKind::Progress, 1001, "", 108, 90, 200, 15),
-        Control(ControlKind::GroupBox, IDC_STATIC, "全部文件", 96, 139, 222, 39),
-        Control(ControlKind::Progress, 1000, "", 107, 157, 200, 15),
+        MakeControl(ControlKind::Bitmap, IDC_STATIC, "", 6, 14, 49, 106, 0, 137),
+        MakeControl(ControlKind::Static, 1014, "文件拷贝中. . . ", 97, 14, 81, 12),
+        MakeControl(ControlKind::GroupBox, IDC_STATIC, "当前文件", 97, 30, 221, 93),
+        MakeControl(ControlKind::Static, IDC_STATIC, "正在复制文件：", 108, 43, 57, 8),
+        MakeControl(ControlKind::Static, 1011, "test", 109, 65, 200, 8),
+        MakeControl(ControlKind::Progress, 1001, "", 108, 90, 200, 15),
+        MakeControl(ControlKind::GroupBox, IDC_STATIC, "全部文件", 96, 139, 222, 39),
+        MakeControl(ControlKind::Progress, 1000, "", 107, 157, 200, 15),
     };
     return t;
 }
@@ -96,14 +76,14 @@ DialogTemplate LoginTemplate() {
     DialogTemplate t = Dialog(211, "请输入", 226, 135);
     const DWORD edit = WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL;
     t.controls = {
-        Control(ControlKind::Edit, 211, "", 101, 58, 52, 12, edit),
-        Control(ControlKind::Edit, 208, "", 101, 76, 51, 12, edit | ES_PASSWORD),
-        Control(ControlKind::DefPushButton, IDOK, "确定", 53, 110, 50, 14, WS_TABSTOP),
-        Control(ControlKind::PushButton, IDCANCEL, "取消", 124, 110, 50, 14, WS_TABSTOP),
-        Control(ControlKind::Static, IDC_STATIC, "用户名：", 61, 60, 32, 8),
-        Control(ControlKind::Static, IDC_STATIC, "密  码：", 61, 78, 34, 8),
-        Control(ControlKind::Static, IDC_STATIC,
-                "您现在可以上网更新课件内容。\n\n请输入用户名和密码。", 52, 13, 118, 29),
+        MakeControl(ControlKind::Edit, 211, "", 101, 58, 52, 12, edit),
+        MakeControl(ControlKind::Edit, 208, "", 101, 76, 51, 12, edit | ES_PASSWORD),
+        MakeControl(ControlKind::DefPushButton, IDOK, "确定", 53, 110, 50, 14, WS_TABSTOP),
+        MakeControl(ControlKind::PushButton, IDCANCEL, "取消", 124, 110, 50, 14, WS_TABSTOP),
+        MakeControl(ControlKind::Static, IDC_STATIC, "用户名：", 61, 60, 32, 8),
+        MakeControl(ControlKind::Static, IDC_STATIC, "密  码：", 61, 78, 34, 8),
+        MakeControl(ControlKind::Static, IDC_STATIC,
+                    "您现在可以上网更新课件内容。\n\n请输入用户名和密码。", 52, 13, 118, 29),
     };
     return t;
 }
@@ -112,11 +92,11 @@ DialogTemplate NoticeTemplate() {
     DialogTemplate t = Dialog(138, "请注意", 322, 221);
     t.style |= WS_SYSMENU;
     t.controls = {
-        Control(ControlKind::Bitmap, IDC_STATIC, "", 10, 7, 49, 106, 0, 137),
-        Control(ControlKind::Static, 1013, "warning", 106, 7, 209, 63),
-        Control(ControlKind::Bitmap, IDC_STATIC, "", 11, 191, 299, 1, 0, 140),
-        Control(ControlKind::DefPushButton, IDOK, "确定", 106, 201, 50, 14),
-        Control(ControlKind::PushButton, IDCANCEL, "取消", 193, 201, 50, 14),
+        MakeControl(ControlKind::Bitmap, IDC_STATIC, "", 10, 7, 49, 106, 0, 137),
+        MakeControl(ControlKind::Static, 1013, "warning", 106, 7, 209, 63),
+        MakeControl(ControlKind::Bitmap, IDC_STATIC, "", 11, 191, 299, 1, 0, 140),
+        MakeControl(ControlKind::DefPushButton, IDOK, "确定", 106, 201, 50, 14),
+        MakeControl(ControlKind::PushButton, IDCANCEL, "取消", 193, 201, 50, 14),
     };
     return t;
 }
@@ -124,9 +104,9 @@ DialogTemplate NoticeTemplate() {
 DialogTemplate MainTemplate() {
     DialogTemplate t = Dialog(102, "", 167, 37);
     t.controls = {
-        Control(ControlKind::Static, IDC_STATIC, "是否拷贝流媒体文件", 38, 3, 87, 16),
-        Control(ControlKind::DefPushButton, IDOK, "是", 15, 23, 50, 14),
-        Control(ControlKind::PushButton, IDCANCEL, "否", 86, 23, 50, 14),
+        MakeControl(ControlKind::Static, IDC_STATIC, "是否拷贝流媒体文件", 38, 3, 87, 16),
+        MakeControl(ControlKind::DefPushButton, IDOK, "是", 15, 23, 50, 14),
+        MakeControl(ControlKind::PushButton, IDCANCEL, "否", 86, 23, 50, 14),
     };
     return t;
 }
