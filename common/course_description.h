@@ -1,35 +1,14 @@
-// The course description file setup.ini: a short GBK text file of lines
-// "key=value" read by substring search (there is no INI parser), and the
-// installed-course record in the registry. Shared by the installer, the
+// The course description file setup.ini and the installed-course record in
+// the registry, as the programs read them: the file readers feed the rules of
+// course_format.h and react as each program does (message boxes, quit
+// requests, the end of the calling thread). Shared by the installer, the
 // launcher and the update control.
 #pragma once
 
 #include <string>
 
+#include "common/course_format.h"
 #include "platform/ui/ui.h"
-
-// Values the readers fill. A key that never matches keeps the value the
-// structure held before the call, so one structure lives as long as the
-// program's own copies of these values.
-struct CourseDescription {
-    std::string courseId;
-    std::string courseName;
-    std::string totalCd;
-    std::string nowCd;
-    bool lastCd = false;  // nowcd equals totalcd, ignoring letter case
-    std::string insteadFile;
-    std::string extendName;
-    std::string defaultPage;  // the "default" key
-    std::string version;
-    // Set when a key line had no "=" (its message has been shown).
-    bool keyLineError = false;
-};
-
-enum class DescriptionVariant {
-    Start,     // installer main dialog: courseid, coursename, totalcd, nowcd; stops at nowcd
-    Worker,    // installer worker: those plus insteadfile, extendname, default
-    Launcher,  // launcher: version, courseid, totalcd, nowcd, default
-};
 
 // Reads setup.ini at path (a Windows path) and returns the courseid value.
 // When the file can't be opened the installer variants show
@@ -41,28 +20,10 @@ std::string ReadCourseDescription(const std::string& path, DescriptionVariant va
                                   CourseDescription* values, HWND notifyWnd,
                                   bool* opened = nullptr);
 
-// The last-CD test: the nowcd text equals the totalcd text, ignoring case.
-bool IsLastCd(const std::string& nowCd, const std::string& totalCd);
-
-// The update control's fixed-prefix readers: values are the line with
-// trailing white space removed, minus the key and its "=" (canonical form
-// only).
-struct MediaLookupValues {
-    std::string courseName;
-    std::string totalCd;
-    std::string cd1;
-};
-// Per line the first of coursename, totalcd, cd1 found is taken; reading
-// stops after the cd1 line. The file is opened without sharing; false when
-// it can't be opened.
+// The update control's fixed-prefix readers over a file (course_format.h
+// tells the rules). The media lookup opens the file without sharing; both
+// return false when it can't be opened.
 bool ReadMediaLookupValues(const std::string& path, MediaLookupValues* values);
-
-struct UpdateValues {
-    std::string courseName;
-    std::string defaultPage;
-};
-// Per line coursename and then default are tested; reading stops after the
-// default line. False when the file can't be opened.
 bool ReadUpdateValues(const std::string& path, UpdateValues* values);
 
 // Raises the nowcd line of setup.ini to the next CD number (nowcd=1 becomes

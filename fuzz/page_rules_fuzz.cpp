@@ -9,7 +9,6 @@
 
 #include "fuzz/fuzz_env.h"
 #include "fuzz/line_split.h"
-#include "install/line_text.h"
 #include "install/page_rules.h"
 #include "install/work_thread.h"
 #include "platform/text/text.h"
@@ -45,13 +44,13 @@ void CheckLineRules(const std::vector<std::string>& lines) {
         std::string out = inserter.Patch(line);
         CheckNavbarLine(line, out);
         patched += out != line;
-        arming += LineHas(line, "colJslx");
+        arming += text::ContainsAtCharStart(line, "colJslx");
         // Every insertion needs a line that armed it.
         FUZZ_CHECK(patched <= arming);
 
         std::string media = line;
         bool ok = PatchExtendNameLine(&media, kExtendName);
-        if (!ok || !LineHas(text::AsciiLower(line), "extendname"))
+        if (!ok || !text::ContainsAtCharStart(text::AsciiLower(line), "extendname"))
             FUZZ_CHECK(media == line);
         else
             FUZZ_CHECK(media.find("\".wmv\"") != std::string::npos);

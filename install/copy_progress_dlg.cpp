@@ -1,11 +1,11 @@
 #include "install/copy_progress_dlg.h"
 
 #include "common/course_description.h"
+#include "common/course_format.h"
 #include "common/system_error.h"
 #include "install/cd_prompt_dlg.h"
 #include "install/inserted_cd_check.h"
 #include "install/install_state.h"
-#include "install/line_text.h"
 #include "install/resources.h"
 #include "install/work_thread.h"
 #include "platform/fs/fs.h"

@@ -14,13 +14,6 @@ constexpr std::size_t kFlagBytes = 20;
 
 }  // namespace
 
-std::string BaseDirOf(const std::string& modulePath) {
-    std::size_t last = text::FindLastBackslash(modulePath);
-    std::string folder = last == std::string::npos ? std::string() : modulePath.substr(0, last);
-    std::size_t parent = text::FindLastBackslash(folder);
-    return parent == std::string::npos ? std::string() : folder.substr(0, parent + 1);
-}
-
 CInstallDlg::CInstallDlg(HWND parent) : CDialog(IDD_INSTALL_DIALOG, parent) {}
 
 BOOL CInstallDlg::OnInitDialog() {

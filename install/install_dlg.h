@@ -9,11 +9,6 @@
 #include "install/copy_progress_dlg.h"
 #include "platform/ui/ui.h"
 
-// The folder above the one that holds the program file, with its trailing
-// backslash (C:\A\B\install.exe gives C:\A\); empty for a program at a drive
-// root, so that setup.ini is then looked for in the current folder.
-std::string BaseDirOf(const std::string& modulePath);
-
 class CInstallDlg : public CDialog {
 public:
     explicit CInstallDlg(HWND parent = nullptr);

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "common/course_description.h"
+#include "common/program_codes.h"
 #include "platform/ui/ui.h"
 
 // Notices from the worker to the progress dialog (wParam 0, lParam 0); the
@@ -15,16 +16,6 @@
 enum : UINT {
     WM_INSTALL_PROGRESS = WM_USER + 101,  // show the current progress values
     WM_INSTALL_CD_DONE = WM_USER + 102,   // the worker has finished this CD
-};
-
-// Quit requests, dialog results and thread exit codes.
-enum : int {
-    kQuitNoFlagFile = 1004,   // media decision file missing, or an error in the main dialog's start
-    kEndProgress = 1008,      // progress dialog's end; thread end when setup.ini is missing
-    kQuitSetupError = 1009,   // registry record or setup.ini unusable
-    kQuitMediaCopied = 1011,  // progress dialog ended, media copied
-    kQuitMediaSkipped = 1012,  // progress dialog ended, media skipped
-    kWorkerExit = 1030,        // every other end of the worker
 };
 
 // A string handed from one thread to another: each side works on a copy

@@ -1,6 +1,7 @@
 #include "install/page_rules.h"
 
-#include "install/line_text.h"
+#include "common/program_codes.h"
+
 #include "platform/text/text.h"
 
 // "vbscipt:" is the text the course pages have always carried.
@@ -16,8 +17,8 @@ const std::vector<std::string>& UpdateBlockLines() {
         " UpDate.Download",
         " End sub",
         "</script>",
-        "<OBJECT id=\"UpDate\" width=\"0\" height=\"0\" "
-        "classid=\"clsid:742FCBC2-1DA1-40C9-B8CE-7AE456142AD9\" ",
+        std::string("<OBJECT id=\"UpDate\" width=\"0\" height=\"0\" classid=\"clsid:") +
+            kUpdateControlClsid + "\" ",
         " CODEBASE=\"corvane.ocx#version=1,0,0,0\">",
         " <PARAM NAME=\"_Version\" VALUE=\"65536\">",
         " <PARAM NAME=\"_ExtentX\" VALUE=\"2646\">",
@@ -29,11 +30,11 @@ const std::vector<std::string>& UpdateBlockLines() {
 }
 
 std::string CNavbarCellInserter::Patch(const std::string& line) {
-    if (LineHas(line, "colJslx"))
+    if (text::ContainsAtCharStart(line, "colJslx"))
         m_bArmed = true;
     if (!m_bArmed)
         return line;
-    std::size_t row = FindInLine(line, "</tr>");
+    std::size_t row = text::FindAtCharStart(line, "</tr>");
     if (row == std::string::npos)
         return line;
     m_bArmed = false;
@@ -42,7 +43,7 @@ std::string CNavbarCellInserter::Patch(const std::string& line) {
 
 bool PatchExtendNameLine(std::string* line, const std::string& extendName) {
     // ASCII-only lower-casing keeps byte positions, so they apply to the line.
-    std::size_t word = FindInLine(text::AsciiLower(*line), "extendname");
+    std::size_t word = text::FindAtCharStart(text::AsciiLower(*line), "extendname");
     if (word == std::string::npos)
         return true;
     std::size_t open = line->find('"', word);
@@ -56,7 +57,7 @@ bool PatchExtendNameLine(std::string* line, const std::string& extendName) {
 }
 
 bool ResetStartChapterLine(std::string* line) {
-    std::size_t word = FindInLine(text::AsciiLower(*line), "startchapter");
+    std::size_t word = text::FindAtCharStart(text::AsciiLower(*line), "startchapter");
     if (word == std::string::npos)
         return true;
     std::size_t equals = line->find('=', word);

@@ -1,11 +1,7 @@
-// The text rules of the installer apart from files: the line patches, the
-// GBK-aware search, leading numbers and the program's base folder.
+// The text rules of the installer apart from files: the line patches and
+// the GBK-aware search they rely on.
 #include <gtest/gtest.h>
 
-#include <climits>
-
-#include "install/install_dlg.h"
-#include "install/line_text.h"
 #include "install/page_rules.h"
 
 namespace {
@@ -71,25 +67,6 @@ TEST(StartChapterLine, ValueBecomesOne) {
     EXPECT_EQ(line, "chapter = 4");
     line = "= startchapter 3";
     EXPECT_FALSE(ResetStartChapterLine(&line));
-}
-
-TEST(LeadingNumber, ReadsLikeAtoiWithoutOverflow) {
-    EXPECT_EQ(LeadingInteger(" 2"), 2);
-    EXPECT_EQ(LeadingInteger("\t+7x"), 7);
-    EXPECT_EQ(LeadingInteger("-3"), -3);
-    EXPECT_EQ(LeadingInteger("abc"), 0);
-    EXPECT_EQ(LeadingInteger(""), 0);
-    EXPECT_EQ(LeadingInteger("99999999999999999999"), INT_MAX);
-    EXPECT_EQ(LeadingInteger("-99999999999999999999"), INT_MIN);
-}
-
-TEST(ProgramFolder, BaseIsTheFolderAboveTheProgramsFolder) {
-    EXPECT_EQ(BaseDirOf("C:\\A\\B\\install.exe"), "C:\\A\\");
-    EXPECT_EQ(BaseDirOf("C:\\course\\bin\\install"), "C:\\course\\");
-    EXPECT_EQ(BaseDirOf("D:\\install.exe"), "");
-    EXPECT_EQ(BaseDirOf("install"), "");
-    // 0x95 0x5C: a character whose trail byte is a backslash.
-    EXPECT_EQ(BaseDirOf("C:\\\x95\x5C\\bin\\install"), "C:\\\x95\x5C\\");
 }
 
 }  // namespace

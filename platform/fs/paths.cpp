@@ -25,10 +25,6 @@ bool IsAscii(std::string_view s) {
     return true;
 }
 
-bool IsLead(unsigned char c) {
-    return c >= 0x81 && c <= 0xFE;
-}
-
 // The current folder as the system sees it. The process's working folder
 // follows it, so that programs started from here inherit it.
 std::mutex g_cwdMutex;
@@ -97,7 +93,7 @@ bool ParseWindowsPath(std::string_view s, WinPath* out) {
     std::string name;
     for (std::size_t i = 0; i < rest.size(); ++i) {
         unsigned char c = static_cast<unsigned char>(rest[i]);
-        if (IsLead(c) && i + 1 < rest.size()) {
+        if (text::CharLength(rest, i) == 2) {
             name += rest[i];
             name += rest[++i];  // a trail byte may look like '\' or '|'
         } else if (IsSeparator(rest[i])) {

@@ -160,6 +160,21 @@ bool IsCharStart(std::string_view gbk, std::size_t i) {
     return k == i;
 }
 
+std::size_t FindAtCharStart(std::string_view gbk, std::string_view word, std::size_t from) {
+    // One pass over the character starts, however many false matches inside
+    // double-byte characters the text holds.
+    std::size_t start = 0;
+    std::size_t pos = gbk.find(word, from);
+    while (pos != std::string_view::npos) {
+        while (start < pos)
+            start += CharLength(gbk, start);
+        if (start == pos)
+            return pos;
+        pos = gbk.find(word, pos + 1);
+    }
+    return pos;
+}
+
 std::size_t FindLastBackslash(std::string_view gbk) {
     std::size_t last = std::string_view::npos;
     for (std::size_t i = 0; i < gbk.size(); ++i) {

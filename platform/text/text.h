@@ -26,6 +26,13 @@ std::size_t CharLength(std::string_view gbk, std::size_t i);
 // double-byte character).
 bool IsCharStart(std::string_view gbk, std::size_t i);
 
+// Position of the first occurrence of word at or after from that begins a
+// character (not inside a double-byte character), or npos.
+std::size_t FindAtCharStart(std::string_view gbk, std::string_view word, std::size_t from = 0);
+inline bool ContainsAtCharStart(std::string_view gbk, std::string_view word) {
+    return FindAtCharStart(gbk, word) != std::string_view::npos;
+}
+
 // Position of the last / first real backslash, or npos. A trail byte 0x5C of
 // a double-byte character (such as in "表") is not a backslash.
 std::size_t FindLastBackslash(std::string_view gbk);

@@ -1,45 +1,12 @@
 #include "tools/setup/course_disc.h"
 
-#include <charconv>
+#include <optional>
 
+#include "common/course_format.h"
 #include "platform/fs/fs.h"
 #include "platform/text/text.h"
 
 namespace {
-
-// The keys the installer needs, in the order its readers test them.
-enum Key { kCourseId, kCourseName, kTotalCd, kNowCd, kInsteadFile, kExtendName, kDefault, kKeys };
-const char* const kKeyNames[kKeys] = {"courseid",    "coursename", "totalcd", "nowcd",
-                                      "insteadfile", "extendname", "default"};
-
-std::vector<std::string> SplitLines(const std::string& s) {
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    while (start < s.size()) {
-        std::size_t end = s.find('\n', start);
-        std::string line =
-            s.substr(start, end == std::string::npos ? std::string::npos : end - start);
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        lines.push_back(line);
-        if (end == std::string::npos)
-            break;
-        start = end + 1;
-    }
-    return lines;
-}
-
-// The leading decimal number of s, with an optional sign; 0 without digits.
-int LeadingInt(const std::string& s) {
-    std::size_t i = 0;
-    bool negative = false;
-    if (i < s.size() && (s[i] == '+' || s[i] == '-'))
-        negative = s[i++] == '-';
-    long n = 0;
-    for (; i < s.size() && s[i] >= '0' && s[i] <= '9' && n < 1000000; ++i)
-        n = n * 10 + (s[i] - '0');
-    return static_cast<int>(negative ? -n : n);
-}
 
 bool ReadWholeFile(const std::string& winPath, std::string* out) {
     CFile file;
@@ -88,39 +55,34 @@ std::string CheckCourseId(const std::string& id) {
 
 bool ParseDiscSetupIni(const std::string& content, DiscDescription* disc, std::string* error) {
     *disc = DiscDescription{};
-    disc->lines = SplitLines(content);
-    std::string values[kKeys];
+    disc->lines = SplitTextLines(content);
+    // The keys the installer needs, read as its worker reads them.
+    CourseDescription values;
+    CDescriptionParser parser(DescriptionVariant::Worker, &values);
+    std::vector<CDescriptionParser::KeyLineProblem> problems;
     for (const std::string& line : disc->lines) {
-        for (int k = 0; k < kKeys; ++k) {
-            if (line.find(kKeyNames[k]) == std::string::npos)
-                continue;
-            std::size_t eq = line.find('=');
-            if (eq == std::string::npos) {
-                *error = std::string("the disc's setup.ini has a line with ") + kKeyNames[k] +
-                         " but no \"=\": \"" + text::GbkToUtf8(line) + "\"";
-                return false;
-            }
-            values[k] = text::Trim(std::string_view(line).substr(eq + 1));
+        parser.TakeLine(line, &problems);
+        if (!problems.empty()) {
+            *error = std::string("the disc's setup.ini has a line with ") + problems[0].key +
+                     " but no \"=\": \"" + text::GbkToUtf8(line) + "\"";
+            return false;
         }
     }
-    disc->courseId = values[kCourseId];
-    disc->courseName = values[kCourseName];
-    disc->insteadFile = values[kInsteadFile];
-    disc->extendName = values[kExtendName];
-    disc->defaultPage = values[kDefault];
+    disc->courseId = values.courseId;
+    disc->courseName = values.courseName;
+    disc->insteadFile = values.insteadFile;
+    disc->extendName = values.extendName;
+    disc->defaultPage = values.defaultPage;
     if (std::string why = CheckCourseId(disc->courseId); !why.empty()) {
         *error = "the disc's setup.ini gives no usable courseid: " + why;
         return false;
     }
-    const std::string& total = values[kTotalCd];
-    int n = 0;
-    auto [end, ec] = std::from_chars(total.data(), total.data() + total.size(), n);
-    if (total.empty() || ec != std::errc() || end != total.data() + total.size() || n < 1 ||
-        n > 99) {
+    std::optional<int> total = WholeNumber(values.totalCd);
+    if (!total || *total < 1 || *total > 99) {
         *error = "the disc's setup.ini gives no totalcd from 1 to 99";
         return false;
     }
-    disc->totalCd = n;
+    disc->totalCd = *total;
     if (disc->courseName.empty()) {
         *error = "the disc's setup.ini gives no coursename";
         return false;
@@ -170,19 +132,12 @@ std::string CourseSetupIni(const DiscDescription& disc) {
 }
 
 int DiscStartChapter(const std::string& itemsVbs) {
-    bool named = false;
-    for (const std::string& line : SplitLines(itemsVbs)) {
-        std::string lower = text::AsciiLower(line);
-        if (lower.find("coursename") != std::string::npos) {
-            named = true;
-        } else if (named && lower.find("startchapter") != std::string::npos) {
-            std::size_t eq = line.find('=');
-            if (eq == std::string::npos)
-                return 0;
-            return LeadingInt(text::Trim(std::string_view(line).substr(eq + 1)));
-        }
+    DiscItems items;
+    for (const std::string& line : SplitTextLines(itemsVbs)) {
+        if (!TakeDiscItemsLine(line, nullptr, &items))
+            break;
     }
-    return 0;
+    return items.hasStartChapter ? items.startChapter : 0;
 }
 
 bool ReadCourseDisc(const std::string& root, DiscDescription* disc, std::string* error) {

@@ -4,6 +4,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "common/course_format.h"
+#include "common/program_codes.h"
 #include "platform/error/error.h"
 #include "platform/text/text.h"
 
@@ -12,23 +14,17 @@ namespace fs = std::filesystem;
 namespace {
 
 // Exit statuses of the installer: its quit codes' low 8 bits.
-constexpr int kStatusMediaCopied = 1011 & 0xFF;   // 243
-constexpr int kStatusMediaSkipped = 1012 & 0xFF;  // 244
-constexpr int kStatusNoDecision = 1004 & 0xFF;    // 236
-constexpr int kStatusNoSetupIni = 1008 & 0xFF;    // 240
-constexpr int kStatusBadRecord = 1009 & 0xFF;     // 241
-
-const char kUpdateControlClsid[] = "742FCBC2-1DA1-40C9-B8CE-7AE456142AD9";
+constexpr int kStatusMediaCopied = ExitStatusOfCode(kQuitMediaCopied);    // 243
+constexpr int kStatusMediaSkipped = ExitStatusOfCode(kQuitMediaSkipped);  // 244
+constexpr int kStatusNoDecision = ExitStatusOfCode(kQuitNoFlagFile);      // 236
+constexpr int kStatusNoSetupIni = ExitStatusOfCode(kEndProgress);         // 240
+constexpr int kStatusBadRecord = ExitStatusOfCode(kQuitSetupError);       // 241
 
 std::string ReadText(const std::string& unixPath) {
     std::ifstream in(unixPath, std::ios::binary);
     std::stringstream ss;
     ss << in.rdbuf();
     return ss.str();
-}
-
-std::string Trimmed(const std::string& s) {
-    return text::Trim(s);
 }
 
 }  // namespace
@@ -71,25 +67,19 @@ std::string DescribeInstallerStatus(int status) {
 }
 
 int ReadNowCd(const CoursePlace& place) {
-    std::istringstream in(ReadText(CourseFile(place, "setup.ini")));
-    std::string line;
-    int value = 0;
-    while (std::getline(in, line)) {
-        if (line.find("nowcd") == std::string::npos)
-            continue;
-        std::size_t eq = line.find('=');
-        if (eq == std::string::npos)
-            return 0;
-        std::string v = Trimmed(line.substr(eq + 1));
-        value = 0;
-        for (char c : v) {
-            if (c < '0' || c > '9' || value > 1000)
-                return 0;
-            value = value * 10 + (c - '0');
-        }
-        break;  // the installer's first reader stops at the first nowcd line too
+    // As the installer's first reader: it stops at the first nowcd line.
+    CourseDescription values;
+    CDescriptionParser parser(DescriptionVariant::Start, &values);
+    std::vector<CDescriptionParser::KeyLineProblem> problems;
+    for (const std::string& line : SplitTextLines(ReadText(CourseFile(place, "setup.ini")))) {
+        if (!parser.TakeLine(line, &problems))
+            break;
     }
-    return value;
+    for (const auto& problem : problems) {
+        if (std::string(problem.key) == "nowcd")
+            return 0;
+    }
+    return WholeNumber(values.nowCd).value_or(0);
 }
 
 bool PagesPatched(const CoursePlace& place) {
@@ -97,15 +87,13 @@ bool PagesPatched(const CoursePlace& place) {
         std::string::npos) {
         return false;
     }
-    std::istringstream items(ReadText(CourseFile(place, "left\\items.vbs")));
-    std::string line;
-    while (std::getline(items, line)) {
+    for (const std::string& line : SplitTextLines(ReadText(CourseFile(place, "left\\items.vbs")))) {
         std::string lower = text::AsciiLower(line);
         std::size_t p = lower.find("startchapter");
         if (p == std::string::npos)
             continue;
         std::size_t eq = line.find('=', p);
-        if (eq == std::string::npos || Trimmed(line.substr(eq + 1)) != "1")
+        if (eq == std::string::npos || text::Trim(line.substr(eq + 1)) != "1")
             return false;
     }
     std::error_code ec;
