@@ -3,7 +3,9 @@
 // chapter list. Patched text goes to a scratch file first, which then takes
 // the page's place in one step, so the page is never missing: it holds
 // either its old or its new text.
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "common/course_description.h"
 #include "common/system_error.h"
@@ -21,6 +23,26 @@ constexpr int kReplaceAttempts = 3;
 
 bool WriteLine(CFile& out, const std::string& line) {
     return out.WriteString(line) && out.WriteString("\r\n");
+}
+
+// The one rewrite of a course page: every line of page through patch (which
+// may refuse a line), then the tail lines, into scratch with CR LF line ends.
+// The page itself is not touched; the caller puts scratch in its place.
+bool WriteRewrittenPage(const std::string& page, const std::string& scratch,
+                        const std::function<bool(std::string* line)>& patch,
+                        const std::vector<std::string>& tail = {}) {
+    CFile in;
+    CFile out;
+    if (!in.Open(page, CFile::modeRead) || !out.Open(scratch, CFile::modeWrite))
+        return false;
+    std::string line;
+    while (in.ReadLine(&line))
+        if (!patch(&line) || !WriteLine(out, line))
+            return false;
+    for (const std::string& tailLine : tail)
+        if (!WriteLine(out, tailLine))
+            return false;
+    return out.Flush();
 }
 
 // An insteadfile value names one folder inside systeminfo: no drive, no
@@ -87,22 +109,13 @@ bool CWorkThread::PatchNavbar() {
     const std::string page = m_strInstallDir + "\\navbar\\navbar.htm";
     const std::string scratch = m_strInstallDir + "\\navbar\\temp.htm";
     SetFileAttributes(page, FILE_ATTRIBUTE_NORMAL);
-    {
-        CFile in;
-        CFile out;
-        if (!in.Open(page, CFile::modeRead) || !out.Open(scratch, CFile::modeWrite))
-            return false;
-        CNavbarCellInserter inserter;
-        std::string line;
-        while (in.ReadLine(&line))
-            if (!WriteLine(out, inserter.Patch(line)))
-                return false;
-        for (const std::string& blockLine : UpdateBlockLines())
-            if (!WriteLine(out, blockLine))
-                return false;
-        if (!out.Flush())
-            return false;
-    }
+    CNavbarCellInserter inserter;
+    auto insertCell = [&](std::string* line) {
+        *line = inserter.Patch(*line);
+        return true;
+    };
+    if (!WriteRewrittenPage(page, scratch, insertCell, UpdateBlockLines()))
+        return false;
     {
         CFile check;
         if (!check.Open(scratch, CFile::modeRead)) {
@@ -141,20 +154,9 @@ bool CWorkThread::CopyTvPages() {
 
 bool CWorkThread::PatchExtendName(const std::string& pagePath) {
     const std::string scratch = m_strInstallDir + "\\navbar\\temp.htm";
-    {
-        CFile in;
-        if (!in.Open(pagePath, CFile::modeRead))
-            return false;
-        CFile out;
-        if (!out.Open(scratch, CFile::modeWrite))
-            return false;
-        std::string line;
-        while (in.ReadLine(&line))
-            if (!PatchExtendNameLine(&line, m_strExtendName) || !WriteLine(out, line))
-                return false;
-        if (!out.Flush())
-            return false;
-    }
+    auto patch = [&](std::string* line) { return PatchExtendNameLine(line, m_strExtendName); };
+    if (!WriteRewrittenPage(pagePath, scratch, patch))
+        return false;
     return ReplacePage(scratch, pagePath);
 }
 
@@ -162,17 +164,7 @@ bool CWorkThread::ResetStartChapter() {
     const std::string page = m_strInstallDir + "\\left\\items.vbs";
     const std::string scratch = m_strInstallDir + "\\left\\temp.htm";
     SetFileAttributes(page, FILE_ATTRIBUTE_NORMAL);
-    {
-        CFile in;
-        CFile out;
-        if (!in.Open(page, CFile::modeRead) || !out.Open(scratch, CFile::modeWrite))
-            return false;
-        std::string line;
-        while (in.ReadLine(&line))
-            if (!ResetStartChapterLine(&line) || !WriteLine(out, line))
-                return false;
-        if (!out.Flush())
-            return false;
-    }
+    if (!WriteRewrittenPage(page, scratch, ResetStartChapterLine))
+        return false;
     return ReplacePage(scratch, page);
 }
