@@ -27,3 +27,7 @@ constexpr int kCdPromptDialogId = 138;
 // it, without braces here) and ProgID.
 constexpr char kUpdateControlClsid[] = "742FCBC2-1DA1-40C9-B8CE-7AE456142AD9";
 constexpr char kUpdateControlProgId[] = "CORVANE.CorvaneCtrl.1";
+
+// What the installer announces to the program that started it when its CD
+// prompt is up (see platform/process/announce.h).
+constexpr char kCdPromptAnnouncement[] = "cd-prompt";

@@ -2,6 +2,7 @@
 
 #include "install/install_state.h"
 #include "install/resources.h"
+#include "platform/process/announce.h"
 
 CCdPromptDlg::CCdPromptDlg(HWND parent) : CAutoPlayDialog(IDD_CD_PROMPT, parent) {
     BindText(IDC_WARNING, &m_strWarning);
@@ -9,5 +10,8 @@ CCdPromptDlg::CCdPromptDlg(HWND parent) : CAutoPlayDialog(IDD_CD_PROMPT, parent)
 
 BOOL CCdPromptDlg::OnInitDialog() {
     m_strWarning = g_strPrompt;
-    return CAutoPlayDialog::OnInitDialog();
+    BOOL result = CAutoPlayDialog::OnInitDialog();
+    // The program that started the installer may put the next disc in now.
+    Announce(kCdPromptAnnouncement);
+    return result;
 }

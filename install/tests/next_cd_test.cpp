@@ -2,6 +2,7 @@
 // check of the inserted disc, the CD counter and giving up.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
 
 #include "install/copy_progress_dlg.h"
@@ -10,6 +11,7 @@
 #include "install/resources.h"
 #include "install/tests/install_test_env.h"
 #include "platform/fs/fs.h"
+#include "platform/process/announce.h"
 
 namespace {
 
@@ -184,6 +186,21 @@ TEST_F(NextCdTest, GivingUpAfterAWrongCdLeavesTheFailMarker) {
               (std::vector<std::string>{
                   kPrompt2, std::string("请检查插入的光盘是否正确。\n\n\n") + kPrompt2}));
     EXPECT_TRUE(Failed());
+}
+
+TEST_F(NextCdTest, ThePromptIsAnnouncedToTheProgramThatStartedTheInstaller) {
+    CAnnouncementInbox inbox;
+    ASSERT_TRUE(inbox.Open());
+    setenv(kAnnounceVariable, inbox.Environment().value.c_str(), 1);
+    InsertCd(2);
+    env.renderer->AnswerDialog(IDD_CD_PROMPT, {IDOK});
+    EXPECT_EQ(RunDialog(), 1008);
+    unsetenv(kAnnounceVariable);
+    std::string line;
+    ASSERT_TRUE(inbox.Receive(&line, 10000));
+    EXPECT_EQ(line, kCdPromptAnnouncement);
+    // Once per prompt shown, and nothing else.
+    EXPECT_FALSE(inbox.Receive(&line, 0));
 }
 
 TEST_F(NextCdTest, PromptNamesTheCdAfterTheOneInTheDrive) {

@@ -8,6 +8,7 @@
 #include <sstream>
 
 #include "common/cd_drive.h"
+#include "common/program_codes.h"
 #include "platform/fs/fs.h"
 #include "platform/fs/prefix.h"
 #include "platform/process/process.h"
@@ -25,7 +26,6 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr int kExitFailed = 2;
-constexpr int kCdPromptDialog = 138;  // the installer's "insert the next CD" dialog
 
 void Say(const std::string& utf8) {
     std::cout << "telvora-setup: " << utf8 << std::endl;
@@ -95,8 +95,8 @@ std::string WriteNextCdAnswers(char letter, const std::string& nextCd) {
                                                  std::to_string(rd()) + ".txt");
     std::ofstream out(file, std::ios::binary | std::ios::trunc);
     out << "# telvora-setup: the next CD\n"
-        << "dialog " << kCdPromptDialog << " : insert " << letter << ": " << QuoteForAnswers(nextCd)
-        << " ; press 1\n";
+        << "dialog " << kCdPromptDialogId << " : insert " << letter << ": "
+        << QuoteForAnswers(nextCd) << " ; press 1\n";
     if (const char* own = std::getenv("TELVORA_ANSWERS"); own && *own)
         out << ReadAll(own) << "\n";
     out.close();
@@ -106,32 +106,21 @@ std::string WriteNextCdAnswers(char letter, const std::string& nextCd) {
 int RunOneInstall(const std::string& installLink, char letter, const std::string& nextCd) {
     if (nextCd.empty())
         return RunProgramAndWait(installLink, {});
-    // Headless runs take the next CD from an answer file; with real windows
-    // the watch inserts it when the prompt shows in the transcript.
+    // Headless runs take the next CD from an answer file.
     std::vector<EnvChange> env;
     std::error_code ec;
     const std::string answers = WriteNextCdAnswers(letter, nextCd);
     if (!answers.empty())
         env.push_back({"TELVORA_ANSWERS", answers});
-    std::string transcript;
-    std::string ownTranscript;
-    if (const char* t = std::getenv("TELVORA_TRANSCRIPT"); t && *t) {
-        transcript = t;
-    } else {
-        ownTranscript = answers.empty() ? "" : answers + ".transcript";
-        transcript = ownTranscript;
-        if (!transcript.empty())
-            env.push_back({"TELVORA_TRANSCRIPT", transcript});
-    }
-    CNextCdWatch watch(transcript, letter, nextCd);
-    if (!transcript.empty())
-        watch.Start();
+    // With real windows the watch inserts it when the installer announces
+    // its prompt.
+    CNextCdWatch watch(letter, nextCd);
+    if (watch.Start())
+        env.push_back(watch.Environment());
     int status = RunProgramAndWait(installLink, {}, env);
     watch.Stop();
     if (!answers.empty())
         fs::remove(answers, ec);
-    if (!ownTranscript.empty())
-        fs::remove(ownTranscript, ec);
     return status;
 }
 
