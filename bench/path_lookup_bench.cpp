@@ -16,7 +16,6 @@
 #include <vector>
 
 #include "platform/fs/fs.h"
-#include "platform/fs/fs_internal.h"
 
 namespace {
 
@@ -81,7 +80,7 @@ void BM_Stat(benchmark::State& state) {
 
 void Lookup(benchmark::State& state, const std::vector<std::string>& names) {
     const Fixture& f = TheFixture();
-    std::uint64_t scans = fs_detail::NameIndexScans();
+    std::uint64_t scans = FolderScanCount();
     std::size_t i = 0;
     for (auto _ : state) {
         std::optional<std::string> u = ToUnixPath(names[i]);
@@ -92,7 +91,7 @@ void Lookup(benchmark::State& state, const std::vector<std::string>& names) {
         i = (i + 1) % names.size();
     }
     state.SetItemsProcessed(state.iterations());
-    state.counters["scans"] = static_cast<double>(fs_detail::NameIndexScans() - scans);
+    state.counters["scans"] = static_cast<double>(FolderScanCount() - scans);
 }
 
 void BM_ToUnixPathExactCase(benchmark::State& state) {

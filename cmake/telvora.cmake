@@ -8,3 +8,24 @@ function(telvora_test name)
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST
                        PROPERTIES ENVIRONMENT "TELVORA_BIN=${CMAKE_BINARY_DIR}/bin")
 endfunction()
+
+# telvora_service(NAME [SOURCES ...] [PUBLIC_HEADERS ...] [DEPENDS service...] [LIBS lib...]):
+# one desktop-OS service in platform/NAME, an object library (tv_NAME) whose
+# objects go into the shared platform library. DEPENDS names the services it
+# builds on; LIBS the outside libraries only it uses. PUBLIC_HEADERS (paths
+# inside the folder) are the only headers that code outside the folder may
+# include: every other header is the service's own, and the layering check
+# (cmake/check_layering.cmake) fails the tests when one is included from
+# elsewhere.
+function(telvora_service name)
+  cmake_parse_arguments(S "" "" "SOURCES;PUBLIC_HEADERS;DEPENDS;LIBS" ${ARGN})
+  add_library(tv_${name} OBJECT ${S_SOURCES})
+  foreach(dep IN LISTS S_DEPENDS)
+    target_link_libraries(tv_${name} PUBLIC tv_${dep})
+  endforeach()
+  target_link_libraries(tv_${name} PUBLIC Threads::Threads PRIVATE ${S_LIBS})
+  target_link_libraries(tv_platform PRIVATE tv_${name} ${S_LIBS})
+  foreach(header IN LISTS S_PUBLIC_HEADERS)
+    set_property(GLOBAL APPEND PROPERTY TELVORA_PUBLIC_HEADERS "platform/${name}/${header}")
+  endforeach()
+endfunction()

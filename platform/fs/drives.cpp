@@ -20,7 +20,7 @@
 
 #include "platform/fs/fs.h"
 #include "platform/fs/fs_internal.h"
-#include "platform/fs/prefix.h"
+#include "platform/prefix/prefix.h"
 #include "platform/registry/registry.h"
 #include "platform/text/text.h"
 

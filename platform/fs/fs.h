@@ -6,8 +6,6 @@
 // error (platform/error).
 #pragma once
 
-#include <sys/types.h>
-
 #include <cstdint>
 #include <memory>
 #include <optional>
@@ -49,6 +47,11 @@ bool RemoveDrive(char letter);
 std::optional<std::string> DriveTarget(char letter);
 
 // ---- paths --------------------------------------------------------------
+
+// How many times a folder has been listed in this process to find a name
+// without regard to case (for tests and benchmarks that check that lookups
+// do not list a folder every time).
+std::uint64_t FolderScanCount();
 
 // Map a Windows path to a Unix path (UTF-8). Existing components are found
 // without regard to letter case (an exact match wins); components that do

@@ -81,10 +81,6 @@ std::string AbsoluteUnixPath(const std::string& path);
 std::optional<std::string> FindNameNoCase(const std::string& folder, const struct stat& folderStat,
                                           const std::string& name);
 
-// How many folder scans the index has made in this process (for tests and
-// benchmarks that check lookups do not scan every time).
-std::uint64_t NameIndexScans();
-
 // Keeps the cached index of a folder current across this process's own
 // changes to it, so that writing many files into one folder does not scan it
 // again after every file. Construct before the change, call Added/Removed

@@ -185,10 +185,6 @@ std::optional<std::string> FindNameNoCase(const std::string& folder, const struc
     return Cache().Find(folder, folderStat, name);
 }
 
-std::uint64_t NameIndexScans() {
-    return g_scans.load();
-}
-
 CFolderChange::CFolderChange(const std::string& unixPath)
     : m_folder(UnixParent(unixPath)), m_name(UnixBaseName(unixPath)) {
     m_havePre = stat(m_folder.c_str(), &m_pre) == 0;
@@ -207,3 +203,7 @@ void CFolderChange::Apply(bool added) {
 }
 
 }  // namespace fs_detail
+
+std::uint64_t FolderScanCount() {
+    return fs_detail::g_scans.load();
+}

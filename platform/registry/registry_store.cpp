@@ -4,7 +4,7 @@
 
 #include <atomic>
 
-#include "platform/fs/prefix.h"
+#include "platform/prefix/prefix.h"
 
 namespace regstore {
 namespace {

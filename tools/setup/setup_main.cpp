@@ -10,7 +10,7 @@
 #include "common/cd_drive.h"
 #include "common/program_codes.h"
 #include "platform/fs/fs.h"
-#include "platform/fs/prefix.h"
+#include "platform/prefix/prefix.h"
 #include "platform/process/process.h"
 #include "platform/text/text.h"
 #include "platform/ui/ui.h"

@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <thread>
 
-#include "platform/fs/fs_internal.h"
 #include "platform/fs/tests/fs_fixture.h"
 #include "platform/text/text.h"
 
@@ -142,16 +141,16 @@ TEST_F(FsServiceTest, LookupsInALargeFolderDoNotScanItEachTime) {
     for (int i = 0; i < 1000; ++i)
         WriteUnix(Work("big/File" + std::to_string(i) + ".htm"), "");
     AgeFolder(Work("big"));
-    std::uint64_t before = fs_detail::NameIndexScans();
+    std::uint64_t before = FolderScanCount();
     for (int i = 0; i < 1000; ++i) {
         std::string n = std::to_string(i);
         ASSERT_EQ(ToUnixPath("W:\\big\\file" + n + ".HTM"), Work("big/File" + n + ".htm"));
     }
-    EXPECT_EQ(fs_detail::NameIndexScans() - before, 1u);
+    EXPECT_EQ(FolderScanCount() - before, 1u);
 
     // Writing new files through the system keeps the index current.
     WriteUnix(Work("src.txt"), "data");
-    before = fs_detail::NameIndexScans();
+    before = FolderScanCount();
     for (int i = 0; i < 200; ++i) {
         std::string n = std::to_string(i);
         ASSERT_TRUE(CopyFile("W:\\src.txt", "W:\\big\\New" + n + ".txt", false));
@@ -160,7 +159,7 @@ TEST_F(FsServiceTest, LookupsInALargeFolderDoNotScanItEachTime) {
     }
     ASSERT_TRUE(DeleteFile("W:\\big\\new0.txt"));
     EXPECT_EQ(ToUnixPath("W:\\big\\NEW0.TXT"), Work("big/NEW0.TXT"));
-    EXPECT_LE(fs_detail::NameIndexScans() - before, 1u);
+    EXPECT_LE(FolderScanCount() - before, 1u);
 }
 
 TEST_F(FsServiceTest, DanglingDriveFailsClearly) {

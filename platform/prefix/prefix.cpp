@@ -1,4 +1,4 @@
-#include "platform/fs/prefix.h"
+#include "platform/prefix/prefix.h"
 
 #include <sys/stat.h>
 #include <unistd.h>

@@ -1,0 +1,2 @@
+// Tests may use the system directly.
+#include <unistd.h>
