@@ -47,7 +47,8 @@ CArchiveReader::~CArchiveReader() {
 }
 
 bool CArchiveReader::Open(const std::string& path, std::string* error) {
-    m_fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Not blocking: opening a FIFO would otherwise wait for a writer forever.
+    m_fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     struct stat st {};
     if (m_fd < 0 || fstat(m_fd, &st) != 0) {
         *error = std::string("cannot open the archive: ") + std::strerror(errno);
@@ -55,6 +56,15 @@ bool CArchiveReader::Open(const std::string& path, std::string* error) {
     }
     if (S_ISDIR(st.st_mode)) {
         *error = "the archive is a folder, not a file";
+        return false;
+    }
+    if (!S_ISREG(st.st_mode) && !S_ISBLK(st.st_mode)) {
+        *error = "the archive is not a file (a pipe, socket or character device)";
+        return false;
+    }
+    const int flags = fcntl(m_fd, F_GETFL);
+    if (flags < 0 || fcntl(m_fd, F_SETFL, flags & ~O_NONBLOCK) != 0) {
+        *error = std::string("cannot read the archive: ") + std::strerror(errno);
         return false;
     }
     if (S_ISREG(st.st_mode) && st.st_size == 0) {

@@ -199,8 +199,10 @@ private:
         archive_entry_set_pathname(entry, joined.c_str());
         archive_entry_set_perm(entry, (archive_entry_perm(entry) & 0100) ? 0755 : 0644);
         // The writer would stretch a file to its declared size; only the
-        // data actually read may land on disk.
-        archive_entry_unset_size(entry);
+        // data actually read may land on disk (a sparse file's holes are
+        // part of its data).
+        if (!sparse)
+            archive_entry_unset_size(entry);
         int r = archive_write_header(m_disk, entry);
         if (r < ARCHIVE_WARN) {
             Problem(name, DiskError("cannot be written"));

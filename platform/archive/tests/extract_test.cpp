@@ -198,6 +198,13 @@ TEST_F(ExtractTest, ReportsFilesThatAreNoArchive) {
     problems = ExtractFile(m_dir / "missing.rar");
     ASSERT_EQ(problems.size(), 1u);
     EXPECT_TRUE(Mentions(problems, "missing.rar: cannot open the archive"));
+
+    // A pipe nobody writes to must not make the extraction wait.
+    ASSERT_EQ(mkfifo((m_dir / "pipe.rar").c_str(), 0644), 0);
+    problems = ExtractFile(m_dir / "pipe.rar");
+    unlink((m_dir / "pipe.rar").c_str());
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_TRUE(Mentions(problems, "pipe.rar: the archive is not a file"));
     EXPECT_EQ(TreeBelow(m_dest), std::vector<std::string>{});
 }
 

@@ -6,6 +6,7 @@
 #include <archive_entry.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 
 #include "platform/archive/crc32.h"
@@ -50,8 +51,16 @@ private:
 TEST(RarFormat, ChecksumsMatchTheStandardCrc32) {
     EXPECT_EQ(Crc32Update(0, "123456789", 9), 0xCBF43926u);
     EXPECT_EQ(Crc32Update(0, "", 0), 0u);
-    // In pieces as in one.
+    EXPECT_EQ(Crc32Update(0, "The quick brown fox jumps over the lazy dog", 43), 0x414FA339u);
+    const std::string bytes = EveryByte(256 * 40);
+    EXPECT_EQ(Crc32Update(0, bytes.data(), 256), 0x29058C73u);
+    EXPECT_EQ(Crc32Update(0, bytes.data(), bytes.size()), 0xBBCE3B9Du);
+    // In pieces of any length as in one.
     EXPECT_EQ(Crc32Update(Crc32Update(0, "1234", 4), "56789", 5), 0xCBF43926u);
+    std::uint32_t pieces = 0;
+    for (std::size_t at = 0, n = 1; at < bytes.size(); at += n, n = n % 13 + 1)
+        pieces = Crc32Update(pieces, bytes.data() + at, std::min(n, bytes.size() - at));
+    EXPECT_EQ(pieces, 0xBBCE3B9Du);
 }
 
 TEST(RarFormat, EncodesUnicodeNamesWithTheSharedHighByte) {
