@@ -104,6 +104,8 @@ bool CArchiveReader::Open(const std::string& path, std::string* error) {
 }
 
 CArchiveReader::ENext CArchiveReader::Next(std::string* error) {
+    m_nameForm = archive_names::ENameForm::kGuess;
+    m_rarHeader.reset();
     const int r = archive_read_next_header(m_archive, &m_entry);
     if (r == ARCHIVE_EOF)
         return ENext::kEnd;

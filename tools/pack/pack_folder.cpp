@@ -270,7 +270,11 @@ bool PackFolder(const std::string& archiveUnixPath, const std::string& folderUni
     }
     std::string top = topNameUtf8;
     if (top.empty()) {
-        top = folder.filename().native();
+        // The name the folder was given by, not that of a link's target.
+        fs::path named = fs::absolute(folderUnixPath, ec).lexically_normal();
+        if (!named.has_filename())
+            named = named.parent_path();
+        top = named.filename().native();
         if (top.empty()) {
             error = Quoted(folder) + " has no name of its own; give the top folder name";
             return false;

@@ -255,4 +255,15 @@ TEST_F(PackFolderTest, WriteRarArchivePrintsWarningsAndNamesTheFolderByDefault) 
     ASSERT_TRUE(ok) << error;
     EXPECT_NE(printed.find("warning: skipped symbolic link"), std::string::npos) << printed;
     EXPECT_EQ(Names(ReadBack(m_archive)), (std::vector<std::string>{"course/", "course/a.txt"}));
+
+    // A folder given through a link is named as given; "." by its own name.
+    fs::create_directory_symlink(m_folder, m_dir / "alias");
+    ASSERT_TRUE(WriteRarArchive(m_archive, m_dir / "alias", "", &error)) << error;
+    EXPECT_EQ(Names(ReadBack(m_archive)), (std::vector<std::string>{"alias/", "alias/a.txt"}));
+    const fs::path before = fs::current_path();
+    fs::current_path(m_folder);
+    const bool fromInside = WriteRarArchive(m_archive, ".", "", &error);
+    fs::current_path(before);
+    ASSERT_TRUE(fromInside) << error;
+    EXPECT_EQ(Names(ReadBack(m_archive)), (std::vector<std::string>{"course/", "course/a.txt"}));
 }
