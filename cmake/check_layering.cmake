@@ -5,7 +5,8 @@
 #    such services are the platform's.
 # 2. A platform header is included from outside its own service folder only
 #    when the service lists it among its public headers (PUBLIC_HEADERS holds
-#    one "platform/<service>/<header>" a line).
+#    one "platform/<service>/<header>" a line); a service's test fixtures
+#    (its tests/ folder) may serve other tests.
 # Prints each violation and fails when there is one.
 cmake_minimum_required(VERSION 3.25)
 
@@ -52,7 +53,13 @@ foreach(folder IN LISTS all_folders)
       elseif(line MATCHES "#[ \t]*include[ \t]*\"(platform/([^/\"]+)/[^\"]+)\"")
         set(header "${CMAKE_MATCH_1}")
         set(service "${CMAKE_MATCH_2}")
-        if(NOT source MATCHES "^platform/${service}/" AND NOT header IN_LIST public)
+        # Test fixtures of a service serve the tests of other folders too.
+        set(shared_fixture FALSE)
+        if(header MATCHES "/tests/" AND source MATCHES "(^|/)(tests|fuzz|bench)/")
+          set(shared_fixture TRUE)
+        endif()
+        if(NOT source MATCHES "^platform/${service}/" AND NOT header IN_LIST public
+           AND NOT shared_fixture)
           message("${source}: includes \"${header}\", a header internal to platform/${service}")
           math(EXPR violations "${violations} + 1")
         endif()
