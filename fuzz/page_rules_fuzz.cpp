@@ -7,8 +7,8 @@
 #include <string_view>
 #include <vector>
 
+#include "common/course_format.h"
 #include "fuzz/fuzz_env.h"
-#include "fuzz/line_split.h"
 #include "install/page_rules.h"
 #include "install/work_thread.h"
 #include "platform/text/text.h"
@@ -126,7 +126,7 @@ void CheckWholePages(std::string_view input, const std::vector<std::string>& lin
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string_view input(reinterpret_cast<const char*>(data), size);
-    std::vector<std::string> lines = fuzz::SplitLines(input);
+    std::vector<std::string> lines = SplitTextLines(input);
     CheckLineRules(lines);
     CheckWholePages(input, lines);
     return 0;

@@ -7,8 +7,8 @@
 #include <string_view>
 
 #include "common/course_description.h"
+#include "common/course_format.h"
 #include "fuzz/fuzz_env.h"
-#include "fuzz/line_split.h"
 #include "platform/text/text.h"
 
 namespace {
@@ -62,8 +62,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     std::string after;
     FUZZ_CHECK(fuzz::ReadBytes(ini, &after));
     FUZZ_CHECK(!std::filesystem::exists(ini + ".new"));
-    std::vector<std::string> before = fuzz::SplitLines(input);
-    std::vector<std::string> now = fuzz::SplitLines(after);
+    std::vector<std::string> before = SplitTextLines(input);
+    std::vector<std::string> now = SplitTextLines(after);
     FUZZ_CHECK(before.size() == now.size());
     for (std::size_t i = 0; i < before.size(); ++i)
         if (before[i].find("nowcd") == std::string::npos)

@@ -8,13 +8,6 @@
 namespace archive_names {
 namespace {
 
-bool IsGbkLead(unsigned char c) {
-    return c >= 0x81 && c <= 0xFE;
-}
-bool IsGbkTrail(unsigned char c) {
-    return c >= 0x40 && c <= 0xFE && c != 0x7F;
-}
-
 bool IsSeparator(char c) {
     return c == '/' || c == '\\';
 }
@@ -81,13 +74,13 @@ std::string RestoreRarNarrowName(std::string_view mangled) {
     std::string out(mangled);
     for (std::size_t i = 0; i < out.size(); ++i) {
         const auto c = static_cast<unsigned char>(out[i]);
-        if (!IsGbkLead(c) || i + 1 >= out.size())
+        if (!text::IsLeadByte(c) || i + 1 >= out.size())
             continue;
         const auto next = static_cast<unsigned char>(out[i + 1]);
         if (next == '/') {
             out[i + 1] = '\\';
             ++i;
-        } else if (IsGbkTrail(next)) {
+        } else if (text::IsTrailByte(next)) {
             ++i;
         }
     }

@@ -9,14 +9,11 @@
 
 #include "platform/fs/fs.h"
 #include "platform/fs/fs_internal.h"
+#include "platform/text/text.h"
 
 using namespace fs_detail;
 
 namespace {
-
-bool IsLead(unsigned char c) {
-    return c >= 0x81 && c <= 0xFE;
-}
 
 // A GBK string as one code per character, ASCII letters lower-cased, so that
 // '?' stands for a whole double-byte character.
@@ -25,7 +22,7 @@ std::vector<std::uint16_t> Codes(std::string_view gbk) {
     codes.reserve(gbk.size());
     for (std::size_t i = 0; i < gbk.size(); ++i) {
         unsigned char c = static_cast<unsigned char>(gbk[i]);
-        if (IsLead(c) && i + 1 < gbk.size()) {
+        if (text::CharLength(gbk, i) == 2) {
             codes.push_back(
                 static_cast<std::uint16_t>(c << 8 | static_cast<unsigned char>(gbk[++i])));
         } else {
@@ -70,7 +67,7 @@ std::size_t LastSeparator(std::string_view gbk) {
     std::size_t last = std::string::npos;
     for (std::size_t i = 0; i < gbk.size(); ++i) {
         unsigned char c = static_cast<unsigned char>(gbk[i]);
-        if (IsLead(c) && i + 1 < gbk.size())
+        if (text::CharLength(gbk, i) == 2)
             ++i;
         else if (c == '\\' || c == '/')
             last = i;

@@ -149,6 +149,14 @@ bool IsValidGbk(std::string_view s) {
     return true;
 }
 
+bool IsLeadByte(char c) {
+    return IsLead(static_cast<unsigned char>(c));
+}
+
+bool IsTrailByte(char c) {
+    return IsTrail(static_cast<unsigned char>(c));
+}
+
 std::size_t CharLength(std::string_view gbk, std::size_t i) {
     return (IsLead(gbk[i]) && i + 1 < gbk.size()) ? 2 : 1;
 }

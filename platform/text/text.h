@@ -19,6 +19,11 @@ std::string Utf16ToGbk(std::u16string_view utf16);
 // True when every byte sequence of s is a valid GBK character.
 bool IsValidGbk(std::string_view s);
 
+// The two bytes of a double-byte GBK character: a lead byte (0x81 to 0xFE)
+// and a trail byte (0x40 to 0xFE but 0x7F).
+bool IsLeadByte(char c);
+bool IsTrailByte(char c);
+
 // Length in bytes (1 or 2) of the character that starts at byte i.
 std::size_t CharLength(std::string_view gbk, std::size_t i);
 
