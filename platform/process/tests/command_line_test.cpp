@@ -1,0 +1,129 @@
+#include "platform/process/command_line.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+using Args = std::vector<std::string>;
+
+std::vector<std::string> Programs(const std::string& line) {
+    std::vector<std::string> out;
+    for (const CommandLineProgram& c : ProgramCandidates(line))
+        out.push_back(c.program);
+    return out;
+}
+
+std::vector<std::string> Rests(const std::string& line) {
+    std::vector<std::string> out;
+    for (const CommandLineProgram& c : ProgramCandidates(line))
+        out.push_back(line.substr(c.restOffset));
+    return out;
+}
+
+TEST(ProgramCandidatesTest, QuotedProgramIsOneReading) {
+    const std::string line = "\"C:\\Program Files\\x.exe\" a \"b c\"";
+    EXPECT_EQ(Programs(line), Args({"C:\\Program Files\\x.exe"}));
+    EXPECT_EQ(Rests(line), Args({" a \"b c\""}));
+    // Arguments may follow the closing quote directly; an unclosed quote
+    // runs to the end.
+    EXPECT_EQ(Rests("\"x.exe\"-y"), Args({"-y"}));
+    EXPECT_EQ(Programs("  \"C:\\a b\\x.exe"), Args({"C:\\a b\\x.exe"}));
+    EXPECT_EQ(Rests("\"C:\\a b\\x.exe"), Args({""}));
+}
+
+TEST(ProgramCandidatesTest, UnquotedProgramIsReadAtEachBlankShortestFirst) {
+    EXPECT_EQ(Programs("C:\\Program Files\\x.exe a"),
+              Args({"C:\\Program", "C:\\Program Files\\x.exe", "C:\\Program Files\\x.exe a"}));
+    EXPECT_EQ(Rests("C:\\Program Files\\x.exe a"), Args({" Files\\x.exe a", " a", ""}));
+    // Runs of blanks and tabs count once; blanks around the line are no
+    // reading of their own.
+    EXPECT_EQ(Programs("  C:\\a \t b  "), Args({"C:\\a", "C:\\a \t b"}));
+    EXPECT_EQ(Programs("C:\\single.exe"), Args({"C:\\single.exe"}));
+}
+
+TEST(ProgramCandidatesTest, NothingToReadGivesNoReading) {
+    EXPECT_TRUE(ProgramCandidates("").empty());
+    EXPECT_TRUE(ProgramCandidates(" \t ").empty());
+}
+
+TEST(ProgramCandidatesTest, DoubleByteNamesStayWhole) {
+    // "课件 一\x.exe": blanks split only between characters.
+    const std::string line = "W:\\课件 一\\x.exe 页";
+    EXPECT_EQ(Programs(line), Args({"W:\\课件", "W:\\课件 一\\x.exe", line}));
+}
+
+TEST(FirstTokenEndTest, SkipsOnlyTheFirstToken) {
+    EXPECT_EQ(FirstTokenEnd("prog a b"), 4u);
+    EXPECT_EQ(FirstTokenEnd("  \"a b\\prog\" x"), 12u);
+    EXPECT_EQ(FirstTokenEnd("\"open"), 5u);
+    EXPECT_EQ(FirstTokenEnd(""), 0u);
+}
+
+// The examples the C runtime's documentation gives, and the quote rules.
+TEST(SplitCommandLineArgsTest, FollowsTheRuntimeRules) {
+    EXPECT_EQ(SplitCommandLineArgs("\"a b c\" d e"), Args({"a b c", "d", "e"}));
+    EXPECT_EQ(SplitCommandLineArgs("\"ab\\\"c\" \"\\\\\" d"), Args({"ab\"c", "\\", "d"}));
+    EXPECT_EQ(SplitCommandLineArgs("a\\\\\\b d\"e f\"g h"), Args({"a\\\\\\b", "de fg", "h"}));
+    EXPECT_EQ(SplitCommandLineArgs("a\\\\\\\"b c d"), Args({"a\\\"b", "c", "d"}));
+    EXPECT_EQ(SplitCommandLineArgs("a\\\\\\\\\"b c\" d e"), Args({"a\\\\b c", "d", "e"}));
+    EXPECT_EQ(SplitCommandLineArgs("a\"b\"\" c d"), Args({"ab\" c d"}));
+}
+
+TEST(SplitCommandLineArgsTest, BlanksQuotesAndEmptyArguments) {
+    EXPECT_EQ(SplitCommandLineArgs(""), Args());
+    EXPECT_EQ(SplitCommandLineArgs(" \t "), Args());
+    EXPECT_EQ(SplitCommandLineArgs("\"\""), Args({""}));
+    EXPECT_EQ(SplitCommandLineArgs("a \"\" b"), Args({"a", "", "b"}));
+    EXPECT_EQ(SplitCommandLineArgs("\ta\t\tb "), Args({"a", "b"}));
+    EXPECT_EQ(SplitCommandLineArgs("\"open quote runs on"), Args({"open quote runs on"}));
+    // Backslashes that do not stand before a quote are path separators.
+    EXPECT_EQ(SplitCommandLineArgs("C:\\a\\ \"C:\\b c\\\\\""), Args({"C:\\a\\", "C:\\b c\\"}));
+    EXPECT_EQ(SplitCommandLineArgs("x \"C:\\temp\" -y"), Args({"x", "C:\\temp", "-y"}));
+}
+
+TEST(SplitCommandLineArgsTest, TrailByteThatLooksLikeBackslashEscapesNothing) {
+    // 0x81 0x5C is one double-byte character whose second byte is the
+    // backslash code; the quote after it closes the argument.
+    const std::string ch = "\x81\x5C";
+    EXPECT_EQ(SplitCommandLineArgs("\"a" + ch + "\" b"), Args({"a" + ch, "b"}));
+    EXPECT_EQ(SplitCommandLineArgs("页 \"课 件\""), Args({"页", "课 件"}));
+    // A stray lead byte does not swallow the quote after it.
+    EXPECT_EQ(SplitCommandLineArgs("\"a\x81\" b"), Args({"a\x81", "b"}));
+}
+
+TEST(CommandLineRestTest, TheRestIsOneArgument) {
+    EXPECT_EQ(CommandLineRest(" C:\\course dir\\index.htm  "), "C:\\course dir\\index.htm");
+    EXPECT_EQ(CommandLineRest(" \"C:\\a b\\p.htm\" "), "C:\\a b\\p.htm");
+    // Quotes inside are the page's business.
+    EXPECT_EQ(CommandLineRest("\"a\" \"b\""), "\"a\" \"b\"");
+    EXPECT_EQ(CommandLineRest("\""), "\"");
+    EXPECT_EQ(CommandLineRest("  "), "");
+}
+
+TEST(WindowsPathTextTest, DriveNamesFileNamesAndExtensions) {
+    EXPECT_TRUE(IsAbsoluteWindowsPath("C:\\"));
+    EXPECT_TRUE(IsAbsoluteWindowsPath("e:/x"));
+    EXPECT_FALSE(IsAbsoluteWindowsPath("C:"));
+    EXPECT_FALSE(IsAbsoluteWindowsPath("C:x"));
+    EXPECT_FALSE(IsAbsoluteWindowsPath("\\x"));
+    EXPECT_FALSE(IsAbsoluteWindowsPath("/y"));
+    EXPECT_FALSE(IsAbsoluteWindowsPath("1:\\x"));
+
+    EXPECT_EQ(WindowsFileName("C:\\a\\soft\\IEXPLORE.EXE"), "IEXPLORE.EXE");
+    EXPECT_EQ(WindowsFileName("C:winrar"), "winrar");
+    EXPECT_EQ(WindowsFileName("a/b"), "b");
+    EXPECT_EQ(WindowsFileName("C:\\dir\\"), "");
+    EXPECT_EQ(WindowsFileName("W:\\\x81\x5C"
+                              "x.exe"),
+              "\x81\x5C"
+              "x.exe");
+
+    EXPECT_TRUE(HasExtension("C:\\soft\\winrar.exe"));
+    EXPECT_FALSE(HasExtension("C:\\soft.d\\winrar"));
+    EXPECT_TRUE(HasExtension("name."));
+}
+
+}  // namespace
