@@ -294,6 +294,25 @@ TEST_F(CreateProcessTest, ProgramOutlivesItsStarter) {
     EXPECT_EQ(kill(r.Pid(), SIGUSR1), 0);
 }
 
+TEST_F(CreateProcessTest, SubstituteByBareNameIsFoundBesideTheCallingProgram) {
+    // This test program lies beside the recorder; PATH does not lead there.
+    SetSubstitute("iexplore.exe", "tv_process_recorder %*");
+    PROCESS_INFORMATION pi;
+    ASSERT_TRUE(Start("W:\\c\\iexplore.exe W:\\c\\a b.htm", SW_SHOWNORMAL, &pi));
+    CloseBoth(pi);
+    EXPECT_EQ(ReadRecord().All("arg"), Args({TV_PROCESS_RECORDER, Work("c/a b.htm")}));
+}
+
+TEST_F(CreateProcessTest, ProgramStartedThroughALinkFindsWhatLiesBesideItsRealFile) {
+    // As a course folder holds links to the installed programs: the link's
+    // folder has no recorder, the folder of the file it points at has.
+    const std::string link = Work("course/bin/starter");
+    std::filesystem::create_directories(Work("course/bin"));
+    std::filesystem::create_symlink(TV_PROCESS_STARTER, link);
+    EXPECT_EQ(RunProgramAndWait(link, {"tv_process_recorder linked"}), 0);
+    EXPECT_EQ(ReadRecord().All("arg"), Args({TV_PROCESS_RECORDER, "linked"}));
+}
+
 TEST_F(CreateProcessTest, CurrentFolderAndEnvironmentBlock) {
     PlaceRecorder("bin/rec");
     std::filesystem::create_directories(Work("Start Here"));
