@@ -40,7 +40,7 @@ std::vector<CommandLineProgram> ProgramCandidates(std::string_view commandLine) 
         return out;
     }
     std::size_t i = start;
-    while (i < commandLine.size()) {
+    while (i < commandLine.size() && i - start <= kMaxProgramPath) {
         if (IsBlank(commandLine[i])) {
             out.push_back({std::string(commandLine.substr(start, i - start)), i});
             i = SkipBlanks(commandLine, i);
@@ -49,7 +49,7 @@ std::vector<CommandLineProgram> ProgramCandidates(std::string_view commandLine) 
         i += CharLen(commandLine, i);
     }
     // The whole line, without the blanks it may end with (already a reading).
-    if (!IsBlank(commandLine.back()))
+    if (!IsBlank(commandLine.back()) && commandLine.size() - start <= kMaxProgramPath)
         out.push_back({std::string(commandLine.substr(start)), commandLine.size()});
     return out;
 }

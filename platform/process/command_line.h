@@ -23,6 +23,9 @@ struct CommandLineProgram {
 // run of blanks, shortest first, then the whole line ("C:\Program Files\x.exe
 // a" gives "C:\Program", "C:\Program Files\x.exe", then the whole line).
 // Blanks before the program are skipped. Empty for a line of blanks only.
+// Readings longer than kMaxProgramPath bytes can name no file and are left
+// out, so a long line of short words costs no more than a short one.
+constexpr std::size_t kMaxProgramPath = 4096;
 std::vector<CommandLineProgram> ProgramCandidates(std::string_view commandLine);
 
 // The program token for a given program name: where the arguments of

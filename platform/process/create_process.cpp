@@ -19,6 +19,8 @@ namespace process_detail {
 namespace {
 
 constexpr const char* kShowVariable = "TELVORA_SHOW=";
+// The desktop system's limit, kept so that a runaway line fails plainly.
+constexpr std::size_t kMaxCommandLine = 32767;
 
 BOOL Fail(DWORD code) {
     SetLastError(code);
@@ -101,6 +103,8 @@ BOOL CreateProcessFrom(const void* caller, const char* applicationName, const ch
     if (creationFlags & CREATE_SUSPENDED)
         return Fail(ERROR_NOT_SUPPORTED);
     const std::string line = commandLine ? commandLine : applicationName;
+    if (line.size() > kMaxCommandLine)
+        return Fail(ERROR_FILENAME_EXCED_RANGE);
 
     CStartPlan plan;
     if (!PlanStart(applicationName, line, ModuleFolders(caller), &plan))

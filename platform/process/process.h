@@ -88,7 +88,8 @@ struct PROCESS_INFORMATION {
 // Fails with FALSE and the last error: ERROR_FILE_NOT_FOUND (no such program
 // and no substitute), ERROR_BAD_EXE_FORMAT (a Windows program without a
 // substitute), ERROR_ACCESS_DENIED (not executable), ERROR_DIRECTORY (bad
-// currentDirectory), ERROR_INVALID_PARAMETER (no command line).
+// currentDirectory), ERROR_INVALID_PARAMETER (no command line),
+// ERROR_FILENAME_EXCED_RANGE (a command line over 32767 bytes).
 BOOL CreateProcess(const char* applicationName, const char* commandLine, BOOL inheritHandles,
                    DWORD creationFlags, const void* environment, const char* currentDirectory,
                    const STARTUPINFO* startupInfo, PROCESS_INFORMATION* processInformation);

@@ -45,6 +45,19 @@ TEST(ProgramCandidatesTest, UnquotedProgramIsReadAtEachBlankShortestFirst) {
     EXPECT_EQ(Programs("C:\\single.exe"), Args({"C:\\single.exe"}));
 }
 
+TEST(ProgramCandidatesTest, LongLinesGiveOnlyReadingsThatCanBePaths) {
+    std::string line;
+    for (int i = 0; i < 20000; ++i)
+        line += "ab ";
+    const std::vector<CommandLineProgram> readings = ProgramCandidates(line);
+    ASSERT_FALSE(readings.empty());
+    EXPECT_LE(readings.size(), kMaxProgramPath / 3 + 1);
+    EXPECT_LE(readings.back().program.size(), kMaxProgramPath);
+    EXPECT_EQ(readings.front().program, "ab");
+    // One long word gives no reading at all.
+    EXPECT_TRUE(ProgramCandidates(std::string(kMaxProgramPath + 1, 'x')).empty());
+}
+
 TEST(ProgramCandidatesTest, NothingToReadGivesNoReading) {
     EXPECT_TRUE(ProgramCandidates("").empty());
     EXPECT_TRUE(ProgramCandidates(" \t ").empty());

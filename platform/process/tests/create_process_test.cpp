@@ -19,6 +19,12 @@ namespace {
 
 using Args = std::vector<std::string>;
 
+// Programs record their path at start (the program entry does); this one is
+// a test runner whose folder-changing tests would otherwise spoil a relative
+// argv[0] before it is first needed.
+const bool g_programPathSet =
+    (SetProgramPath(std::filesystem::read_symlink("/proc/self/exe").c_str()), true);
+
 constexpr int kWaitMs = 20000;  // bound of every wait; reached only when something is wrong
 
 // Polls a condition until it holds or timeoutMs passes; true when it held.
@@ -296,6 +302,7 @@ TEST_F(CreateProcessTest, ProgramOutlivesItsStarter) {
 
 TEST_F(CreateProcessTest, SubstituteByBareNameIsFoundBesideTheCallingProgram) {
     // This test program lies beside the recorder; PATH does not lead there.
+    ASSERT_TRUE(g_programPathSet);
     SetSubstitute("iexplore.exe", "tv_process_recorder %*");
     PROCESS_INFORMATION pi;
     ASSERT_TRUE(Start("W:\\c\\iexplore.exe W:\\c\\a b.htm", SW_SHOWNORMAL, &pi));
@@ -363,6 +370,9 @@ TEST_F(CreateProcessTest, FailuresSetTheLastError) {
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
     EXPECT_FALSE(CreateProcess(nullptr, "W:\\bin\\rec", 0, 0, nullptr, nullptr, &si, nullptr));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER));
+    const std::string runaway = "W:\\bin\\rec " + std::string(40000, 'a');
+    EXPECT_FALSE(Start(runaway, SW_SHOWNORMAL, &pi));
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_FILENAME_EXCED_RANGE));
     EXPECT_FALSE(ExistsUnix(m_record)) << "nothing may have run";
 }
 
