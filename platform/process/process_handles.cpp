@@ -29,9 +29,10 @@ struct ProcessState {
 
 namespace {
 
-// Enough for waitpid and a condition variable; the default 8 MiB would be
-// reserved for every program left running.
-constexpr std::size_t kWatcherStack = 64 * 1024;
+// Ample for waitpid and a condition variable (the libraries' static TLS is
+// carved from it too); the default 8 MiB would be reserved for every
+// program left running.
+constexpr std::size_t kWatcherStack = 256 * 1024;
 
 // A waited status the way GetExitCodeProcess reports it.
 DWORD ExitCodeOf(int status) {
