@@ -102,7 +102,10 @@ BOOL CreateProcessFrom(const void* caller, const char* applicationName, const ch
         return Fail(ERROR_INVALID_PARAMETER);
     if (creationFlags & CREATE_SUSPENDED)
         return Fail(ERROR_NOT_SUPPORTED);
-    const std::string line = commandLine ? commandLine : applicationName;
+    // Without a command line the program gets no arguments, even when its
+    // path holds blanks.
+    const std::string line =
+        commandLine ? std::string(commandLine) : "\"" + std::string(applicationName) + "\"";
     if (line.size() > kMaxCommandLine)
         return Fail(ERROR_FILENAME_EXCED_RANGE);
 

@@ -74,7 +74,9 @@ struct PROCESS_INFORMATION {
 // absolute Windows paths among them are handed on as Unix paths, the rest
 // as UTF-8. A missing program, or one that is not a Linux executable (a PE
 // file beginning with "MZ", or without execute permission), is replaced by
-// its substitute when it has one.
+// its substitute when it has one. A bare program name (a command line's
+// "tool.exe", a substitute's "telvora-extract") is looked for beside the
+// calling module first (docs/processes.md).
 //
 // The program gets descriptors 0, 1 and 2 only (inheritHandles changes
 // nothing: no handle of this system is inheritable), its own session (it

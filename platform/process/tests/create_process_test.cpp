@@ -320,6 +320,16 @@ TEST_F(CreateProcessTest, ProgramStartedThroughALinkFindsWhatLiesBesideItsRealFi
     EXPECT_EQ(ReadRecord().All("arg"), Args({TV_PROCESS_RECORDER, "linked"}));
 }
 
+TEST_F(CreateProcessTest, ApplicationNameWithoutCommandLineGetsNoArguments) {
+    const std::string link = PlaceRecorder("my tools/rec");
+    STARTUPINFO si = {};
+    PROCESS_INFORMATION pi = {};
+    ASSERT_TRUE(CreateProcess("W:\\my tools\\rec", nullptr, 0, 0, nullptr, nullptr, &si, &pi));
+    EXPECT_EQ(ReadRecord().All("arg"), Args({link}));
+    EXPECT_EQ(WaitForSingleObject(pi.hProcess, kWaitMs), static_cast<DWORD>(WAIT_OBJECT_0));
+    CloseBoth(pi);
+}
+
 TEST_F(CreateProcessTest, CurrentFolderAndEnvironmentBlock) {
     PlaceRecorder("bin/rec");
     std::filesystem::create_directories(Work("Start Here"));
