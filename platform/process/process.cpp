@@ -67,9 +67,15 @@ int RunProgramAndWait(const std::string& unixPath, const std::vector<std::string
     posix_spawnattr_setsigdefault(&attr, &defaults);
     posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
 
+    // Nothing of this process is handed on but the three standard streams.
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addclosefrom_np(&actions, 3);
+
     pid_t pid = 0;
-    int rc = posix_spawn(&pid, unixPath.c_str(), nullptr, &attr, argv.data(), envp.data());
+    int rc = posix_spawn(&pid, unixPath.c_str(), &actions, &attr, argv.data(), envp.data());
     posix_spawnattr_destroy(&attr);
+    posix_spawn_file_actions_destroy(&actions);
     if (rc != 0) {
         SetLastErrorFromErrno(rc);
         return -1;
