@@ -183,10 +183,14 @@ BOOL HttpSendRequest(HINTERNET requestHandle, const char* headers, DWORD headers
         setup.hasBody = optional && optionalLength > 0;
         if (setup.hasBody)
             setup.body.assign(static_cast<const char*>(optional), optionalLength);
-        // libcurl would label a body as a form; only the caller says what it is.
-        if ((setup.hasBody || request->m_strVerb == "POST") &&
-            !HasHeaderNamed(extraLines, "Content-Type"))
-            setup.headers.emplace_back("Content-Type:");
+        if (setup.hasBody || request->m_strVerb == "POST") {
+            // libcurl would label a body as a form; only the caller says what it is.
+            if (!HasHeaderNamed(extraLines, "Content-Type"))
+                setup.headers.emplace_back("Content-Type:");
+            // Nor does a large body wait for a "100 Continue".
+            if (!HasHeaderNamed(extraLines, "Expect"))
+                setup.headers.emplace_back("Expect:");
+        }
         setup.headers.insert(setup.headers.end(), extraLines.begin(), extraLines.end());
 
         setup.url = OriginUrl(c.host, c.port);

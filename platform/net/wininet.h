@@ -17,9 +17,9 @@
 // headers of HttpSendRequest, and Content-Length when there is a body.
 // Through an HTTP proxy the request line carries the absolute URL and
 // libcurl adds Proxy-Connection. Nothing else: no Accept-Encoding, no
-// Connection, no cookies, no cache; redirects are not followed (the
-// redirect's own answer is what is read), and the status is never treated
-// as an error: an error page's body is read like any other.
+// Expect, no Connection, no cookies, no cache; redirects are not followed
+// (the redirect's own answer is what is read), and the status is never
+// treated as an error: an error page's body is read like any other.
 //
 // Proxies: INTERNET_OPEN_TYPE_PRECONFIG uses libcurl's environment settings
 // (http_proxy, all_proxy, no_proxy); DIRECT uses none; PROXY uses the given
