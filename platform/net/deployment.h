@@ -2,10 +2,11 @@
 // which public host the connectivity probe resolves. They live in the
 // registry, HKLM\Software\Telvora\Update, values "Server" ("host",
 // "host:port" or "[IPv6]:port"; port 80 when none is given) and "ProbeHost"
-// (a host name); a value that is missing, not a string, or malformed
-// (no host, a host with blanks or URL characters, a port that is not a
-// whole number from 1 to 65535) is ignored and the build-time default
-// (CMake cache variables TELVORA_UPDATE_SERVER, TELVORA_PROBE_HOST) is used.
+// (a host name; a port given with it is dropped). A value that is missing,
+// not a string, or malformed (no host, a host with blanks or URL
+// characters, a port that is not a whole number from 1 to 65535) is ignored
+// and the build-time default (CMake cache variables TELVORA_UPDATE_SERVER,
+// TELVORA_PROBE_HOST) is used.
 #pragma once
 
 #include <cstdint>
