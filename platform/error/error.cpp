@@ -75,6 +75,16 @@ const MessageText kMessages[] = {
      "A connection with the server could not be established."},
     {ERROR_INTERNET_CONNECTION_ABORTED, "与服务器的连接已终止。",
      "The connection with the server was terminated abnormally."},
+    {ERROR_INTERNET_INTERNAL_ERROR, "出现了内部错误。", "An internal error occurred."},
+    {ERROR_INTERNET_INVALID_URL, "URL 无效。", "The URL is invalid."},
+    {ERROR_INTERNET_OPERATION_CANCELLED, "操作已取消。", "The operation was canceled."},
+    {ERROR_INTERNET_INCORRECT_HANDLE_TYPE, "提供的句柄类型对此操作不正确。",
+     "The type of handle supplied is incorrect for this operation."},
+    {ERROR_INTERNET_INCORRECT_HANDLE_STATE, "提供的句柄状态不正确，无法执行所请求的操作。",
+     "The requested operation cannot be carried out because the handle supplied is not in the "
+     "correct state."},
+    {ERROR_HTTP_INVALID_SERVER_RESPONSE, "无法分析服务器的响应。",
+     "The server response could not be parsed."},
 };
 
 bool UserWantsChinese() {

@@ -79,17 +79,8 @@ enum : DWORD {
 // HttpSendRequest's headersLength for a zero-terminated header text.
 constexpr DWORD kHeadersZeroTerminated = 0xFFFFFFFFu;
 
-// The desktop OS's codes for failures this client reports besides those in
-// error.h (ERROR_INTERNET_TIMEOUT, _NAME_NOT_RESOLVED, _CANNOT_CONNECT,
-// _CONNECTION_ABORTED).
-enum : DWORD {
-    ERROR_INTERNET_INTERNAL_ERROR = 12004,
-    ERROR_INTERNET_INVALID_URL = 12005,
-    ERROR_INTERNET_OPERATION_CANCELLED = 12017,
-    ERROR_INTERNET_INCORRECT_HANDLE_TYPE = 12018,
-    ERROR_INTERNET_INCORRECT_HANDLE_STATE = 12019,
-    ERROR_HTTP_INVALID_SERVER_RESPONSE = 12152,
-};
+// The client's failures are the desktop OS's ERROR_INTERNET_* and
+// ERROR_HTTP_* codes (error.h), so the system's error box has a text for each.
 
 // The agent. agent is the User-Agent text (may be null or empty: no
 // User-Agent); proxy and proxyBypass matter only for
