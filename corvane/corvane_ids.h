@@ -3,14 +3,31 @@
 // and the setup step depend on them.
 #pragma once
 
+#include "common/program_codes.h"
 #include "platform/com/dispatch.h"
 #include "platform/com/guid.h"
 #include "platform/error/error.h"
 
-// The control's class id as course pages and dialog templates write it.
+// The control's class id as dialog templates write it (braces included).
 inline constexpr const char* kCorvaneClsidText = "{742FCBC2-1DA1-40C9-B8CE-7AE456142AD9}";
 inline constexpr CLSID CLSID_Corvane = com::MakeGuid("{742FCBC2-1DA1-40C9-B8CE-7AE456142AD9}");
-inline constexpr const char* kCorvaneProgId = "CORVANE.CorvaneCtrl.1";
+inline constexpr const char* kCorvaneProgId = kUpdateControlProgId;
+
+// The ids the programs share (common/program_codes.h) and the module's own
+// must be one and the same.
+constexpr bool SameClassIdText(const char* bare, const char* braced) {
+    if (braced[0] != '{') {
+        return false;
+    }
+    int i = 0;
+    for (; bare[i] != 0; ++i) {
+        if (bare[i] != braced[i + 1]) {
+            return false;
+        }
+    }
+    return braced[i + 1] == '}' && braced[i + 2] == 0;
+}
+static_assert(SameClassIdText(kUpdateControlClsid, "{742FCBC2-1DA1-40C9-B8CE-7AE456142AD9}"));
 inline constexpr IID IID__DCorvane = com::MakeGuid("{D859ECBC-AC41-49F5-91EB-16897764BA6C}");
 inline constexpr IID IID__DCorvaneEvents = com::MakeGuid("{2DACD95C-900A-49FB-9DBF-F2F1965FA9C6}");
 inline constexpr GUID LIBID_CORVANELib = com::MakeGuid("{552E4250-F0D6-4B40-BAE9-744E5208F339}");

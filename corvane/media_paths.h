@@ -4,16 +4,12 @@
 
 #include <string>
 
-#include "common/course_description.h"
+#include "common/course_format.h"
 
 // "请将《NAME》课件的[第N张]光盘放入光驱中": the disc number only for a course
-// of more than one disc; disc 2 when the chapter lies beyond cd1.
+// of more than one disc; disc 2 when the chapter lies beyond cd1. Numbers
+// are read as the C library's atoi reads them, held to the range of int.
 std::string BuildInsertCdPrompt(const MediaLookupValues& values, const std::string& chapter);
-
-// The standard decimal conversion (leading white space and a sign allowed,
-// stops at the first other character, 0 without digits). Values beyond the
-// range saturate instead of being undefined.
-long long DecimalValue(const std::string& text);
 
 // The drive's two first characters and "/", then the page's media path from
 // its first "content" on (all of it when there is none). The search is
