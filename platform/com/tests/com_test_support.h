@@ -6,6 +6,8 @@
 
 #include <string>
 
+#include "platform/com/tests/registry_dump.h"
+
 class CComPrefixTest : public ::testing::Test {
 protected:
     void SetUp() override;
@@ -16,7 +18,3 @@ protected:
 
     std::string m_root;
 };
-
-// Every key and value under HKEY_CURRENT_USER and HKEY_LOCAL_MACHINE, one
-// line each, in a stable order: two dumps are equal when the registries are.
-std::string DumpRegistry();
