@@ -1,11 +1,16 @@
 // libcorvane.so as hosts see it: its registry entries, creation by ProgID and
 // class id, its dispatch ids, automation strings with Chinese text, hosting
 // in a dialog with its drawing, and its stored properties.
+#include <filesystem>
+#include <fstream>
+
 #include "corvane/corvane_ids.h"
 #include "corvane/tests/corvane_test_support.h"
 #include "platform/com/control_container.h"
 #include "platform/com/ole_interfaces.h"
+#include "platform/fs/fs.h"
 #include "platform/registry/registry.h"
+#include "platform/ui/headless/headless.h"
 #include "platform/ui/hosting.h"
 #include "platform/ui/tests/test_support.h"
 
@@ -201,6 +206,44 @@ TEST_F(CCorvaneTest, StoresItsPropertySetVersion) {
     CLSID clsid;
     ASSERT_EQ(persist->GetClassID(&clsid), S_OK);
     EXPECT_TRUE(clsid == CLSID_Corvane);
+}
+
+TEST_F(CCorvaneTest, TheInsertCdDialogKeepsAutoPlayOff) {
+    Register();
+    const std::string ini = m_root + "/setup.ini";
+    std::ofstream(ini, std::ios::binary) << "coursename=X\r\ntotalcd=2\r\ncd1=5\r\n";
+    std::filesystem::create_directories(m_root + "/cd1");
+    ASSERT_TRUE(SetDriveTarget('e', m_root + "/cd1", true));
+
+    std::vector<std::string> errors;
+    ui::headless::HeadlessOptions options;
+    options.rules = ui::headless::ParseAnswers("dialog 221 : press 2\n", "answers", &errors);
+    // While the dialog waits, the system asks it about AutoPlay (a disc
+    // going in), and about something else.
+    LRESULT autoPlay = -5, other = -5;
+    auto recorder = std::make_shared<CRecorder>();
+    recorder->onStarted = [&](HWND dlg) {
+        autoPlay = SendMessage(dlg, RegisterWindowMessage("QueryCancelAutoPlay"), 0, 0);
+        other = SendMessage(dlg, RegisterWindowMessage("SomethingElse"), 0, 0);
+    };
+    CScopedRenderers renderers(ui::headless::CreateHeadlessRenderer(std::move(options)),
+                               {recorder});
+    CComVariant result;
+    RunOnFreshThread([&] {
+        CComPtr<IDispatch> control = NewControl();
+        ASSERT_EQ(
+            com::COleDispatchDriver(control.get())
+                .CallMethod(dispidRightMFile,
+                            {CComVariant(u"C:" + std::u16string(m_root.begin(), m_root.end()) +
+                                         u"/setup.ini"),
+                             CComVariant(u"6"), CComVariant(u"../content/a.asf")},
+                            &result),
+            S_OK);
+    });
+    EXPECT_EQ(autoPlay, 1);
+    EXPECT_EQ(other, 0);
+    ASSERT_EQ(result.vt, VT_BSTR);
+    EXPECT_EQ(std::u16string(com::BstrView(result.bstrVal)), u"False");
 }
 
 }  // namespace
