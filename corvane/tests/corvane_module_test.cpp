@@ -246,4 +246,39 @@ TEST_F(CCorvaneTest, TheInsertCdDialogKeepsAutoPlayOff) {
     EXPECT_EQ(std::u16string(com::BstrView(result.bstrVal)), u"False");
 }
 
+TEST_F(CCorvaneTest, ThePropertiesVerbOpensTheGeneralPage) {
+    Register();
+    std::vector<std::string> errors;
+    ui::headless::HeadlessOptions options;
+    options.rules = ui::headless::ParseAnswers("dialog 28872 : press 1\n", "answers", &errors);
+    auto recorder = std::make_shared<CRecorder>();
+    std::vector<std::string> texts;
+    recorder->onStarted = [&](HWND dlg) {
+        ui::WindowState state;
+        ASSERT_TRUE(ui::GetWindowState(dlg, &state));
+        for (const ui::ControlState& c : state.controls) {
+            texts.push_back(c.text);
+        }
+    };
+    CScopedRenderers renderers(ui::headless::CreateHeadlessRenderer(std::move(options)),
+                               {recorder});
+    RunOnFreshThread([&] {
+        HWND host = CreateWindowWithProc(nullptr, nullptr, "host");
+        CComPtr<IDispatch> control = NewControl();
+        CComPtr<IOleControlWindow> site;
+        ASSERT_EQ(control.QueryInterface(IID_IOleControlWindow, &site), S_OK);
+        EXPECT_EQ(site->DoVerb(OLEIVERB_PROPERTIES, host), S_OK);
+        DestroyWindow(host);
+    });
+    auto opened = recorder->OfKind("open");
+    ASSERT_EQ(opened.size(), 1u);
+    EXPECT_EQ(opened[0].id, 0x7000 + IDD_PROPPAGE_CORVANE);
+    EXPECT_EQ(opened[0].text, "Corvane Control 属性");
+    EXPECT_NE(std::find(texts.begin(), texts.end(), "General"), texts.end());
+    EXPECT_NE(std::find(texts.begin(), texts.end(),
+                        "TODO: Place controls to manipulate properties of Corvane Control on this "
+                        "dialog."),
+              texts.end());
+}
+
 }  // namespace
