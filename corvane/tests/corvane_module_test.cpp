@@ -10,8 +10,8 @@
 #include "platform/com/ole_interfaces.h"
 #include "platform/fs/fs.h"
 #include "platform/registry/registry.h"
-#include "platform/ui/headless/headless.h"
 #include "platform/ui/hosting.h"
+#include "platform/ui/renderer.h"
 #include "platform/ui/tests/test_support.h"
 
 namespace {
@@ -215,19 +215,16 @@ TEST_F(CCorvaneTest, TheInsertCdDialogKeepsAutoPlayOff) {
     std::filesystem::create_directories(m_root + "/cd1");
     ASSERT_TRUE(SetDriveTarget('e', m_root + "/cd1", true));
 
-    std::vector<std::string> errors;
-    ui::headless::HeadlessOptions options;
-    options.rules = ui::headless::ParseAnswers("dialog 221 : press 2\n", "answers", &errors);
     // While the dialog waits, the system asks it about AutoPlay (a disc
-    // going in), and about something else.
+    // going in), and about something else; then the user cancels.
     LRESULT autoPlay = -5, other = -5;
     auto recorder = std::make_shared<CRecorder>();
     recorder->onStarted = [&](HWND dlg) {
         autoPlay = SendMessage(dlg, RegisterWindowMessage("QueryCancelAutoPlay"), 0, 0);
         other = SendMessage(dlg, RegisterWindowMessage("SomethingElse"), 0, 0);
+        ui::PressButton(dlg, IDCANCEL, false);
     };
-    CScopedRenderers renderers(ui::headless::CreateHeadlessRenderer(std::move(options)),
-                               {recorder});
+    CScopedRenderers renderers(recorder);
     CComVariant result;
     RunOnFreshThread([&] {
         CComPtr<IDispatch> control = NewControl();
@@ -248,9 +245,6 @@ TEST_F(CCorvaneTest, TheInsertCdDialogKeepsAutoPlayOff) {
 
 TEST_F(CCorvaneTest, ThePropertiesVerbOpensTheGeneralPage) {
     Register();
-    std::vector<std::string> errors;
-    ui::headless::HeadlessOptions options;
-    options.rules = ui::headless::ParseAnswers("dialog 28872 : press 1\n", "answers", &errors);
     auto recorder = std::make_shared<CRecorder>();
     std::vector<std::string> texts;
     recorder->onStarted = [&](HWND dlg) {
@@ -259,9 +253,9 @@ TEST_F(CCorvaneTest, ThePropertiesVerbOpensTheGeneralPage) {
         for (const ui::ControlState& c : state.controls) {
             texts.push_back(c.text);
         }
+        ui::PressButton(dlg, IDOK, false);
     };
-    CScopedRenderers renderers(ui::headless::CreateHeadlessRenderer(std::move(options)),
-                               {recorder});
+    CScopedRenderers renderers(recorder);
     RunOnFreshThread([&] {
         HWND host = CreateWindowWithProc(nullptr, nullptr, "host");
         CComPtr<IDispatch> control = NewControl();

@@ -11,8 +11,8 @@
 #include "platform/com/registration.h"
 #include "platform/com/tests/com_test_support.h"
 #include "platform/com/tests/sample_component.h"
-#include "platform/ui/headless/headless.h"
 #include "platform/ui/hosting.h"
+#include "platform/ui/renderer.h"
 #include "platform/ui/tests/test_support.h"
 
 namespace {
@@ -249,26 +249,25 @@ TEST_F(ControlTest, TheEventPointConnectsAndNeverCalls) {
 }
 
 TEST_F(ControlTest, ThePropertiesVerbShowsThePageInAFrame) {
-    std::vector<std::string> errors;
-    ui::headless::HeadlessOptions options;
-    options.rules = ui::headless::ParseAnswers(
-        "dialog " + std::to_string(com::kPropertyFrameBase + kSamplePageDialog) + " : press " +
-            std::to_string(com::kApplyButton) + " ; press 1\n" + "dialog " +
-            std::to_string(com::kPropertyFrameBase + kSamplePageDialog) + " : press 2\n",
-        "answers", &errors);
-    ASSERT_TRUE(errors.empty());
-    options.timeoutMs = 10000;
+    // The first frame gets 应用 and then 确定, the second 取消, as a user
+    // would press them.
     auto recorder = std::make_shared<CRecorder>();
     std::vector<std::string> staticTexts;
+    int shown = 0;
     recorder->onStarted = [&](HWND dlg) {
         ui::WindowState state;
         ASSERT_TRUE(ui::GetWindowState(dlg, &state));
         for (const ui::ControlState& c : state.controls) {
             staticTexts.push_back(c.text);
         }
+        if (++shown == 1) {
+            ui::PressButton(dlg, com::kApplyButton, false);
+            ui::PressButton(dlg, IDOK, false);
+        } else {
+            ui::PressButton(dlg, IDCANCEL, false);
+        }
     };
-    CScopedRenderers renderers(ui::headless::CreateHeadlessRenderer(std::move(options)),
-                               {recorder});
+    CScopedRenderers renderers(recorder);
     RunOnFreshThread([&] {
         HWND host = CreateWindowWithProc(nullptr, nullptr, "host");
         CComPtr<IDispatch> object = NewSample();
