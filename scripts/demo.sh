@@ -16,7 +16,7 @@ BIN=$BUILD/bin
 OUT=${TELVORA_DEMO_DIR:-$ROOT/demo-out}
 MARK=.telvora-demo
 
-for p in telvora-sample-course telvora-setup install; do
+for p in telvora-sample-course telvora-setup install telvora-ocx telvora-reg; do
     [ -x "$BIN/$p" ] || { echo "demo: $BIN/$p is not built" >&2; exit 2; }
 done
 # Only a folder an earlier demo made is cleared.
@@ -89,6 +89,25 @@ if [ -d "$COURSE" ]; then
 
     section "setup.ini"
     iconv -f GBK -t UTF-8 "$COURSE/setup.ini" | tr -d '\r'
+fi
+
+if [ -d "$COURSE" ] && [ -x "$BIN/telvora-ocx" ]; then
+    section "the update control: a course page looks up a media file on the CD"
+    # telvora-setup registered libcorvane.so; a course page asks it for the
+    # lecture of chapter 5, which lies on CD 2, with CD 1 in drive E:.
+    # Headless, the answer file puts CD 2 in when the control asks for it;
+    # with real windows CD 2 is put in beforehand.
+    disc=$OUT/sample/cd1
+    [ "${TELVORA_UI:-}" = headless ] || disc=$OUT/sample/cd2
+    ln -sfn "$disc" "$TELVORA_PREFIX/drives/e:"
+    "$BIN/telvora-reg" add 'HKLM\Software\Telvora\Drives' /v e: /d cdrom /f >/dev/null
+    course_ini="C:${COURSE//\//\\}\\setup.ini"
+    echo "  telvora-ocx call CORVANE.CorvaneCtrl.1 GetCdDrive , RightMFile $course_ini 5 ../content/video05/lecture.asf"
+    ocx_status=0
+    "$BIN/telvora-ocx" call CORVANE.CorvaneCtrl.1 GetCdDrive , \
+        RightMFile "$course_ini" 5 ../content/video05/lecture.asf | sed 's|^|  => |' \
+        || ocx_status=$?
+    [ "$ocx_status" -eq 0 ] || echo "demo: telvora-ocx failed (exit status $ocx_status)"
 fi
 
 section "transcript: $TELVORA_TRANSCRIPT"

@@ -67,6 +67,8 @@ void RegisterUpdateControl(const std::string& programDir) {
     int status = RunProgramAndWait(host.string(), {"regsvr", control.string()});
     if (status != 0)
         Say("warning: the update control could not be registered (telvora-ocx regsvr)");
+    else
+        Say("the update control " + control.string() + " is registered");
 }
 
 std::string ReadAll(const std::string& path) {

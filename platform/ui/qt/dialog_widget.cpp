@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <algorithm>
 
+#include "platform/ui/qt/hosted_control_widget.h"
 #include "platform/ui/qt/images.h"
 #include "platform/ui/qt/qt_text.h"
 
@@ -112,14 +113,10 @@ QWidget* CQtDialog::CreateControl(const ControlTemplate& c) {
         case ControlKind::Bitmap:
         case ControlKind::Icon:
             return CreateImage(c, rect);
-        case ControlKind::HostedControl: {
-            // The hosted component draws nothing here: an empty framed area
-            // marks where it lives.
-            auto* frame = new QFrame(this);
-            frame->setFrameStyle(QFrame::StyledPanel | QFrame::Sunken);
-            widget = frame;
+        case ControlKind::HostedControl:
+            // What the hosted component drew (an empty frame until it draws).
+            widget = new CHostedControlWidget(m_hWnd, c.id, this);
             break;
-        }
     }
     widget->setGeometry(rect);
     return widget;
@@ -235,6 +232,13 @@ void CQtDialog::ApplyState(const WindowState& state) {
             SetText(*c, cs.text);
         }
         c->widget->setVisible(cs.visible);
+    }
+}
+
+void CQtDialog::SetHostedDrawing(int id, const WindowDrawing& drawing) {
+    const CControl* c = Find(id);
+    if (c != nullptr && c->kind == ControlKind::HostedControl) {
+        static_cast<CHostedControlWidget*>(c->widget)->SetDrawing(drawing);
     }
 }
 

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/ui/drawing.h"
 #include "platform/ui/qt/dialog_units.h"
 #include "platform/ui/renderer.h"
 #include "platform/ui/ui.h"
@@ -36,6 +37,9 @@ public:
     // caller).
     void ApplyState(const WindowState& state);
     void SetTopmost(bool topmost);
+    // A fixed drawing for a hosted control (snapshots draw the window as it
+    // was when it appeared); live dialogs read the control's own.
+    void SetHostedDrawing(int id, const WindowDrawing& drawing);
 
 protected:
     void closeEvent(QCloseEvent* event) override;

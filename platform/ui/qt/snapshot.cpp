@@ -9,6 +9,7 @@
 #include <memory>
 
 #include "platform/ui/qt/dialog_widget.h"
+#include "platform/ui/qt/hosted_control_widget.h"
 #include "platform/ui/qt/message_box_widget.h"
 
 namespace ui::qt {
@@ -57,10 +58,16 @@ int LeadingNumber(const QString& name) {
 
 }  // namespace
 
-QImage RenderDialogImage(HWND dlg, const DialogTemplate& tmpl, const WindowState* state) {
+QImage RenderDialogImage(HWND dlg, const DialogTemplate& tmpl, const WindowState* state,
+                         const std::map<int, WindowDrawing>* drawings) {
     CQtDialog dialog(dlg, tmpl, false);
     if (state != nullptr) {
         dialog.ApplyState(*state);
+    }
+    if (drawings != nullptr) {
+        for (const auto& [id, drawing] : *drawings) {
+            dialog.SetHostedDrawing(id, drawing);
+        }
     }
     return Frame(dialog, (tmpl.style & WS_CAPTION) != 0);
 }
@@ -114,8 +121,15 @@ void CSnapshotObserver::DialogStarted(HWND dlg) {
     // the window as it was when it appeared, not as it is when drawn.
     auto state = std::make_shared<WindowState>();
     const bool known = GetWindowState(dlg, state.get());
-    m_queue.Post([this, dlg, tmpl, state, known] {
-        Save(RenderDialogImage(dlg, *tmpl, known ? state.get() : nullptr),
+    auto drawings = std::make_shared<std::map<int, WindowDrawing>>();
+    for (const ControlTemplate& c : tmpl->controls) {
+        WindowDrawing drawing;
+        if (c.kind == ControlKind::HostedControl && HostedControlDrawing(dlg, c.id, &drawing)) {
+            (*drawings)[c.id] = std::move(drawing);
+        }
+    }
+    m_queue.Post([this, dlg, tmpl, state, known, drawings] {
+        Save(RenderDialogImage(dlg, *tmpl, known ? state.get() : nullptr, drawings.get()),
              QStringLiteral("dialog-%1").arg(tmpl->id));
     });
 }

@@ -5,10 +5,12 @@
 
 #include <QImage>
 #include <QString>
+#include <map>
 #include <mutex>
 #include <string>
 #include <unordered_map>
 
+#include "platform/ui/drawing.h"
 #include "platform/ui/qt/gui_queue.h"
 #include "platform/ui/renderer.h"
 
@@ -20,8 +22,10 @@ constexpr int kSnapshotBorder = 1;
 constexpr int kSnapshotCaption = 22;
 
 // GUI thread. A dialog as the user sees it; state may be null (the
-// template's own texts).
-QImage RenderDialogImage(HWND dlg, const DialogTemplate& tmpl, const WindowState* state);
+// template's own texts); drawings (by control id) are what its hosted
+// controls drew.
+QImage RenderDialogImage(HWND dlg, const DialogTemplate& tmpl, const WindowState* state,
+                         const std::map<int, WindowDrawing>* drawings = nullptr);
 QImage RenderMessageBoxImage(const MessageBoxInfo& info);
 
 // An observer writing DIR/NNNN-dialog-ID.png at each dialog's start and
