@@ -15,7 +15,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr unsigned kLockWaitSeconds = 30;
 constexpr std::uintmax_t kMaxNotesBytes = 16 * 1024 * 1024;
 
 // Files made under scratch names; removed unless kept.
@@ -134,7 +133,7 @@ int PublishPackage(const CPublishRequest& request, std::ostream& out, std::ostre
         return Refuse(err, "cannot write the notes page into " + courseFolder);
 
     CFolderLock lock;
-    if (!lock.Acquire(store.LockFolder(), kLockWaitSeconds, &error))
+    if (!lock.Acquire(store.LockFolder(), request.lockWaitSeconds, &error))
         return Refuse(err, error);
     if (!store.ReadIndexText(request.course, &index, &error))
         return Refuse(err, error);

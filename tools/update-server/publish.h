@@ -13,6 +13,8 @@ struct CPublishRequest {
     std::string from;      // a folder to pack into one (UTF-8 path)
     std::string notes;     // explanation page (UTF-8 path); empty: a default page
     std::string packTool;  // telvora-pack for --from (UTF-8 path); empty when not built
+    // How long to wait for another publish in the same folder.
+    unsigned lockWaitSeconds = 30;
 };
 
 // Exit statuses of publish and user (usage errors are 2, see

@@ -134,7 +134,13 @@ CUserAccounts::CFileStamp CUserAccounts::Stamp() const {
 
 void CUserAccounts::Refresh() {
     const CFileStamp stamp = Stamp();
-    if (m_bLoaded && stamp == m_stamp)
+    // A file changed within the last seconds is read again anyway: a change
+    // of the same size inside the file system's time granularity would
+    // otherwise go unseen.
+    const std::int64_t now = fs::file_time_type::clock::now().time_since_epoch().count();
+    const std::int64_t recent =
+        std::chrono::duration_cast<fs::file_time_type::duration>(std::chrono::seconds(2)).count();
+    if (m_bLoaded && stamp == m_stamp && now - stamp.time > recent)
         return;
     m_bLoaded = true;
     m_stamp = stamp;
