@@ -236,7 +236,7 @@ bool CHttpServer::Start(const CHttpServerOptions& options, HttpHandler handler,
         MHD_OPTION_CONNECTION_MEMORY_LIMIT, options.connectionMemory,
         MHD_OPTION_LISTENING_ADDRESS_REUSE, 1u, MHD_OPTION_URI_LOG_CALLBACK, &Impl::OnRequestLine,
         m_impl.get(), MHD_OPTION_NOTIFY_COMPLETED, &Impl::OnCompleted, m_impl.get(),
-        MHD_OPTION_EXTERNAL_LOGGER, &Impl::OnLibraryMessage, m_impl.get(), MHD_OPTION_END);
+        MHD_OPTION_END);
     if (m_impl->daemon == nullptr) {
         *error = "cannot listen on " + options.address + ":" + std::to_string(options.port) +
                  " (address in use, not an address of this machine, or not allowed)";
