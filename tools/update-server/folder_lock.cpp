@@ -32,7 +32,7 @@ CFolderLock::~CFolderLock() {
 bool CFolderLock::Acquire(const std::string& lockFolder, unsigned waitSeconds, std::string* error) {
     Release();
     const int tries = static_cast<int>(waitSeconds) * 10 + 1;
-    std::string owner;
+    std::string pid;
     for (int i = 0; i < tries; ++i) {
         std::error_code ec;
         if (fs::create_directory(lockFolder, ec)) {
@@ -44,20 +44,22 @@ bool CFolderLock::Acquire(const std::string& lockFolder, unsigned waitSeconds, s
             *error = "cannot make the lock folder " + lockFolder + ": " + ec.message();
             return false;
         }
+        // An owner that is gone will not release it: no use waiting. (An
+        // owner not yet written is a lock being taken just now.)
+        pid.clear();
+        ReadWholeFile(lockFolder + kOwnerFile, &pid);
+        pid = text::Trim(pid);
+        if (!pid.empty() && !ProcessExists(pid)) {
+            *error = lockFolder + " was left by process " + pid +
+                     ", which has ended without finishing its work; when no other publish or "
+                     "account change runs, remove that folder and try again";
+            return false;
+        }
         if (i + 1 < tries)
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
-    std::string pid;
-    ReadWholeFile(lockFolder + kOwnerFile, &pid);
-    pid = text::Trim(pid);
-    if (!pid.empty() && !ProcessExists(pid)) {
-        *error = lockFolder + " was left by process " + pid +
-                 ", which has ended without finishing its work; when no other publish or "
-                 "account change runs, remove that folder and try again";
-    } else {
-        *error = "another publish or account change is running in this folder (" + lockFolder +
-                 (pid.empty() ? "" : ", process " + pid) + "); try again when it has finished";
-    }
+    *error = "another publish or account change is running in this folder (" + lockFolder +
+             (pid.empty() ? "" : ", process " + pid) + "); try again when it has finished";
     return false;
 }
 
