@@ -280,6 +280,11 @@ TEST_F(UpdateServerE2eTest, SlowAndBrokenClientsDoNotHoldOthersUp) {
     }
     close(stalled);
     EXPECT_EQ(ListedCodes(Query("math", "0")).size(), 1u);
+    // A second server cannot take the same port.
+    const ToolRun second = RunUpdateServerTool(
+        {"serve", m_served, "--listen", "127.0.0.1:" + std::to_string(port)}, "", 20);
+    EXPECT_EQ(second.status, 1);
+    EXPECT_NE(second.err.find("cannot listen"), std::string::npos) << second.err;
     EXPECT_EQ(m_server.Stop(SIGTERM), 0);
 }
 

@@ -233,10 +233,9 @@ bool CHttpServer::Start(const CHttpServerOptions& options, HttpHandler handler,
         MHD_OPTION_SOCK_ADDR, bindAddress, MHD_OPTION_THREAD_POOL_SIZE, options.threads,
         MHD_OPTION_CONNECTION_LIMIT, options.connectionLimit, MHD_OPTION_PER_IP_CONNECTION_LIMIT,
         options.perAddressLimit, MHD_OPTION_CONNECTION_TIMEOUT, options.idleTimeoutSeconds,
-        MHD_OPTION_CONNECTION_MEMORY_LIMIT, options.connectionMemory,
-        MHD_OPTION_LISTENING_ADDRESS_REUSE, 1u, MHD_OPTION_URI_LOG_CALLBACK, &Impl::OnRequestLine,
-        m_impl.get(), MHD_OPTION_NOTIFY_COMPLETED, &Impl::OnCompleted, m_impl.get(),
-        MHD_OPTION_END);
+        MHD_OPTION_CONNECTION_MEMORY_LIMIT, options.connectionMemory, MHD_OPTION_URI_LOG_CALLBACK,
+        &Impl::OnRequestLine, m_impl.get(), MHD_OPTION_NOTIFY_COMPLETED, &Impl::OnCompleted,
+        m_impl.get(), MHD_OPTION_END);
     if (m_impl->daemon == nullptr) {
         *error = "cannot listen on " + options.address + ":" + std::to_string(options.port) +
                  " (address in use, not an address of this machine, or not allowed)";
