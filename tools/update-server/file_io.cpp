@@ -1,0 +1,79 @@
+#include "tools/update-server/file_io.h"
+
+#include <atomic>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+#include "tools/update-server/password_hash.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string HexText(std::string_view bytes) {
+    static const char kDigits[] = "0123456789abcdef";
+    std::string out;
+    for (char ch : bytes) {
+        const unsigned char c = static_cast<unsigned char>(ch);
+        out += kDigits[c >> 4];
+        out += kDigits[c & 0x0F];
+    }
+    return out;
+}
+
+}  // namespace
+
+bool ReadWholeFile(const std::string& path, std::string* content) {
+    std::error_code ec;
+    if (!fs::is_regular_file(path, ec))
+        return false;
+    std::ifstream in(path, std::ios::binary);
+    if (!in)
+        return false;
+    content->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return !in.bad();
+}
+
+std::string ScratchPathFor(const std::string& path) {
+    const fs::path p(path);
+    static std::atomic<unsigned> s_counter{0};
+    std::string random;
+    if (!RandomBytes(6, &random))
+        random = std::to_string(++s_counter);
+    return (p.parent_path() / ("." + p.filename().string() + "." + HexText(random) + ".partial"))
+        .string();
+}
+
+bool WriteNewFile(const std::string& path, std::string_view content, bool ownerOnly) {
+    {
+        std::ofstream out(path, std::ios::binary | std::ios::trunc);
+        if (!out)
+            return false;
+        if (ownerOnly) {
+            std::error_code ec;
+            fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write,
+                            fs::perm_options::replace, ec);
+        }
+        out.write(content.data(), static_cast<std::streamsize>(content.size()));
+        out.flush();
+        if (out.good())
+            return true;
+    }
+    std::error_code ec;
+    fs::remove(path, ec);
+    return false;
+}
+
+bool ReplaceFileContent(const std::string& path, std::string_view content, bool ownerOnly) {
+    const std::string scratch = ScratchPathFor(path);
+    if (!WriteNewFile(scratch, content, ownerOnly))
+        return false;
+    std::error_code ec;
+    fs::rename(scratch, path, ec);
+    if (ec) {
+        fs::remove(scratch, ec);
+        return false;
+    }
+    return true;
+}

@@ -1,0 +1,151 @@
+// Escapes, names and the answer pages, checked against the way the update
+// control reads an answer.
+#include <gtest/gtest.h>
+
+#include "platform/text/text.h"
+#include "tools/update-server/package_names.h"
+#include "tools/update-server/update_pages.h"
+#include "tools/update-server/url_escapes.h"
+
+namespace {
+
+// The update control's reading of a query answer: the text from the first
+// '&' to the first "</body>", split at every '&' from the right, each field
+// cut after its first ".rar" into code, path and size. Oldest first here.
+struct ClientPackage {
+    std::string code, path, size;
+};
+bool ClientReads(const std::string& answer, std::vector<ClientPackage>* packages) {
+    packages->clear();
+    const std::size_t amp = answer.find('&');
+    if (answer.find("权限") != std::string::npos || amp == std::string::npos)
+        return false;
+    std::string list = answer.substr(amp);
+    const std::size_t end = list.find("</body>");
+    list = end == std::string::npos ? "" : list.substr(0, end);
+    std::vector<std::string> fields;
+    for (std::size_t last; (last = list.rfind('&')) != std::string::npos; list.resize(last))
+        fields.insert(fields.begin(), list.substr(last + 1));
+    for (const std::string& f : fields) {
+        const std::size_t rar = f.find(".rar");
+        if (f.empty() || rar == std::string::npos)
+            return false;
+        const std::string head = f.substr(0, rar + 4);
+        packages->push_back({text::Trim(head.substr(0, 8)), text::Trim(head.substr(8)),
+                             text::Trim(f.substr(rar + 4))});
+    }
+    return true;
+}
+
+TEST(UrlEscapesTest, DecodesEscapesAndKeepsWhatIsNoEscape) {
+    EXPECT_EQ(PercentDecode("%CA%fd%D1%A7"), "数学");
+    EXPECT_EQ(PercentDecode("a%20b+c"), "a b+c");
+    EXPECT_EQ(PercentDecode("50%"), "50%");
+    EXPECT_EQ(PercentDecode("%4"), "%4");
+    EXPECT_EQ(PercentDecode("%zz%4g"), "%zz%4g");
+    EXPECT_EQ(PercentDecode("%2e%2E"), "..");
+    EXPECT_EQ(PercentDecode("a%00b"), std::string("a\0b", 3));
+    EXPECT_EQ(PercentDecode("数学"), "数学");  // an older client's raw bytes
+}
+
+TEST(UrlEscapesTest, EncodedNamesAreAsciiAndDecodeBack) {
+    EXPECT_EQ(PercentEncodeName("math-1_~"), "math-1_~");
+    EXPECT_EQ(PercentEncodeName("a.rar & b"), "a%2Erar%20%26%20b");
+    EXPECT_EQ(PercentEncodeName("数学"), "%CA%FD%D1%A7");
+    std::string every;
+    for (int c = 0; c < 256; ++c)
+        every += static_cast<char>(c);
+    const std::string encoded = PercentEncodeName(every);
+    EXPECT_EQ(encoded.find_first_not_of(
+                  "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789-_~%"),
+              std::string::npos);
+    EXPECT_EQ(PercentDecode(encoded), every);
+}
+
+TEST(UrlEscapesTest, QueryValues) {
+    const std::string q = "fileid=%CA%FD%D1%A7&versnumber=03052301&userid=%D5%C5%C8%FD%26x";
+    EXPECT_EQ(QueryValue(q, "fileid"), "数学");
+    EXPECT_EQ(QueryValue(q, "versnumber"), "03052301");
+    EXPECT_EQ(QueryValue(q, "userid"), "张三&x");
+    EXPECT_EQ(QueryValue(q, "FileID"), "数学");
+    EXPECT_EQ(QueryValue(q, "missing"), std::nullopt);
+    EXPECT_EQ(QueryValue("fileid=a&fileid=b", "fileid"), "a");
+    EXPECT_EQ(QueryValue("versnumber&fileid=", "versnumber"), "");
+    EXPECT_EQ(QueryValue("fileid=", "fileid"), "");
+    EXPECT_EQ(QueryValue("", "fileid"), std::nullopt);
+    EXPECT_EQ(QueryValue("&&=x&fileid=c", "fileid"), "c");
+    // Older clients send GBK as it is: no GBK byte is '&', '=' or '%'.
+    EXPECT_EQ(QueryValue("userid=张三 李&fileid=数学", "userid"), "张三 李");
+}
+
+TEST(PackageNamesTest, CodesAndTheirOrder) {
+    EXPECT_TRUE(IsPackageCode("03052301"));
+    for (const char* bad : {"", "0305230", "030523011", "0305230a", " 3052301", "0305-301"})
+        EXPECT_FALSE(IsPackageCode(bad)) << bad;
+    EXPECT_TRUE(IsNewerCode("03052302", "03052301"));
+    EXPECT_TRUE(IsNewerCode("10010101", "09123199"));
+    EXPECT_FALSE(IsNewerCode("03052301", "03052301"));
+    EXPECT_FALSE(IsNewerCode("03052301", "03060501"));
+    // Nothing installed yet, or a version that is no code: everything is newer.
+    for (const char* installed : {"0", "", "3052301", "abcdefgh", "1.0", "99999999x"})
+        EXPECT_TRUE(IsNewerCode("00000001", installed)) << installed;
+}
+
+TEST(PackageNamesTest, CourseNames) {
+    for (const char* good : {"math", "数学", "a b&c.rar", "乗",
+                             "x\x81\x5C"
+                             "y",
+                             "亅"})
+        EXPECT_TRUE(IsValidCourseName(good)) << text::GbkToUtf8(good);
+    for (const char* bad : {"", ".", "..", "a/b", "a\\b", "c:", "a*", "a?", "a\"b", "<a>", "a|b",
+                            "tab\there", "\x7f", "\xCA"})
+        EXPECT_FALSE(IsValidCourseName(bad)) << bad;
+    EXPECT_FALSE(IsValidCourseName(std::string("a\0b", 3)));
+    EXPECT_TRUE(IsValidCourseName(std::string(kMaxCourseNameBytes, 'a')));
+    EXPECT_FALSE(IsValidCourseName(std::string(kMaxCourseNameBytes + 1, 'a')));
+    EXPECT_EQ(CourseNameProblem("a/b"), "contains '/'");
+}
+
+TEST(UpdatePagesTest, TheUpdateControlReadsTheListBack) {
+    const std::vector<CPackage> packages = {{"03052301", 1200}, {"03060501", 800}, {"03100210", 0}};
+    for (const std::string course : {"math", "数学", "a b&c.rar", "x\x81\x5C"}) {
+        const std::string page = UpdateListPage(course, packages);
+        std::vector<ClientPackage> read;
+        ASSERT_TRUE(ClientReads(page, &read)) << page;
+        ASSERT_EQ(read.size(), packages.size());
+        for (std::size_t i = 0; i < read.size(); ++i) {
+            EXPECT_EQ(read[i].code, packages[i].code);
+            EXPECT_EQ(read[i].size, std::to_string(packages[i].size));
+            EXPECT_EQ(PercentDecode(read[i].path), course + "/" + packages[i].code + ".rar");
+        }
+    }
+    EXPECT_EQ(PackageServerPath("math", "03052301"), "math/03052301.rar");
+}
+
+TEST(UpdatePagesTest, OtherPagesHoldNoListAndOnlyRefusalsSayPermission) {
+    std::vector<ClientPackage> read;
+    const std::string none = UpdateListPage("math", {});
+    EXPECT_EQ(none.find('&'), std::string::npos);
+    EXPECT_EQ(none.find("权限"), std::string::npos);
+    EXPECT_EQ(UpdateListPage("math", {{"03052301", 1}}).find("权限"), std::string::npos);
+    for (bool given : {false, true}) {
+        const std::string refusal = AccessDeniedPage(given);
+        EXPECT_NE(refusal.find("权限"), std::string::npos);
+        EXPECT_FALSE(ClientReads(refusal, &read));
+    }
+    for (const std::string& page : {NotFoundPage(), MethodNotAllowedPage()}) {
+        EXPECT_EQ(page.find('&'), std::string::npos);
+        EXPECT_EQ(page.find("权限"), std::string::npos);
+    }
+}
+
+TEST(UpdatePagesTest, DatesAndDefaultNotes) {
+    EXPECT_EQ(CodeDateText("03052301"), "2003年5月23日第1次");
+    EXPECT_EQ(CodeDateText("03100210"), "2003年10月2日第10次");
+    const std::string notes = DefaultNotesPage("a&b", "03052301");
+    EXPECT_NE(notes.find("a&amp;b"), std::string::npos);
+    EXPECT_NE(notes.find("2003年5月23日第1次"), std::string::npos);
+    EXPECT_TRUE(text::IsValidGbk(notes));
+}
+
+}  // namespace
