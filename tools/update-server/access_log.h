@@ -16,7 +16,7 @@
 #include <string>
 #include <string_view>
 
-#include "tools/update-server/http_server.h"
+#include "platform/httpd/http_server.h"
 
 std::string LogSafe(std::string_view bytes);
 // "YYYY-MM-DDTHH:MM:SSZ"

@@ -2,7 +2,7 @@
 
 #include <charconv>
 
-#include "tools/update-server/http_server.h"
+#include "platform/httpd/http_server.h"
 
 namespace {
 

@@ -15,7 +15,7 @@
 #include <memory>
 #include <string>
 
-#include "tools/update-server/http_server.h"
+#include "platform/httpd/http_server.h"
 #include "tools/update-server/package_store.h"
 #include "tools/update-server/request_route.h"
 #include "tools/update-server/user_accounts.h"

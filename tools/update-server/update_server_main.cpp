@@ -3,12 +3,12 @@
 #include <filesystem>
 #include <iostream>
 
+#include "platform/httpd/http_server.h"
+#include "platform/process/stop_signal.h"
 #include "platform/text/text.h"
 #include "tools/update-server/access_log.h"
-#include "tools/update-server/http_server.h"
 #include "tools/update-server/publish.h"
 #include "tools/update-server/server_options.h"
-#include "tools/update-server/stop_request.h"
 #include "tools/update-server/update_server.h"
 #include "tools/update-server/user_command.h"
 
@@ -50,7 +50,8 @@ int Serve(const CServerOptions& o) {
         note("no " + CPackageStore(o.dir).UsersFile() +
              ": the list and the archives are served to anyone, without a password");
 
-    PrepareStopRequest();
+    // Before the server's threads exist, so that none of them takes the signal.
+    BlockStopSignals();
     CHttpServerOptions http;
     http.address = o.address;
     http.port = o.port;
@@ -63,7 +64,7 @@ int Serve(const CServerOptions& o) {
             &error))
         return Fail(error);
     std::cout << "listening on " << listener.ListeningAddress() << std::endl;
-    const int signal = WaitForStopRequest();
+    const int signal = WaitForStopSignal();
     note("stopping (signal " + std::to_string(signal) + ")");
     listener.Stop();
     return 0;

@@ -22,6 +22,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/httpd/http_server.h"
 #include "tools/update-server/password_hash.h"
 
 // Most iterations an accounts line may ask for: a damaged line must not make
@@ -44,11 +45,6 @@ std::string ComposeUsersFile(const std::vector<CUserRecord>& records);
 // control character, a ':' (Basic credentials end the name at the first
 // colon), not valid GBK.
 std::string UserNameProblem(std::string_view gbk);
-
-struct CCredentials {
-    std::string user;
-    std::string password;
-};
 
 enum class EAccess {
     kGranted,          // public folder, or a matching account

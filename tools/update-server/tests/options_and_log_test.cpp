@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "tools/update-server/access_log.h"
-#include "tools/update-server/http_server.h"
+#include "platform/httpd/http_server.h"
 #include "tools/update-server/server_options.h"
 
 namespace {

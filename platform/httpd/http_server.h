@@ -1,12 +1,13 @@
-// A small HTTP/1.0 and 1.1 server on libmicrohttpd, for the update server.
+// A small HTTP/1.0 and 1.1 server on libmicrohttpd, for the update server
+// (a library of its own, outside libtelvora-platform.so).
 // Requests go to one handler function on the server's worker threads; the
 // handler sees the raw request target (no decoding) and the Basic
 // credentials, and answers with a status, headers and a body held in memory
 // or read from an open file. Connections, request size and idle time are
 // bounded, so a slow or broken client never holds the others up.
 //
-// This file's implementation is the one place of the update server that
-// talks to the HTTP library and the socket address types.
+// The implementation is the one place that talks to the HTTP library and
+// the socket address types.
 #pragma once
 
 #include <cstdint>
@@ -19,7 +20,12 @@
 #include <utility>
 #include <vector>
 
-#include "tools/update-server/user_accounts.h"
+// Basic credentials as the client sent them (bytes, GBK from the system's
+// clients).
+struct CCredentials {
+    std::string user;
+    std::string password;
+};
 
 struct CHttpRequest {
     std::string method;

@@ -4,11 +4,12 @@
 #include <arpa/inet.h>
 #include <microhttpd.h>
 #include <netinet/in.h>
+#include <signal.h>
 
 #include <cstdarg>
 #include <cstring>
 
-#include "tools/update-server/http_server.h"
+#include "platform/httpd/http_server.h"
 
 namespace {
 
@@ -212,6 +213,9 @@ bool CHttpServer::Start(const CHttpServerOptions& options, HttpHandler handler,
     sockaddr_in v4{};
     sockaddr_in6 v6{};
     const sockaddr* bindAddress = nullptr;
+    // A client that goes away in the middle of a file sent with sendfile
+    // must not end the process.
+    signal(SIGPIPE, SIG_IGN);
     unsigned flags = MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_EPOLL | MHD_USE_ERROR_LOG;
     if (inet_pton(AF_INET, options.address.c_str(), &v4.sin_addr) == 1) {
         v4.sin_family = AF_INET;
