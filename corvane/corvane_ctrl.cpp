@@ -48,7 +48,8 @@ CCorvaneCtrl::CCorvaneCtrl(com::CComModule& module) : COleControl(module) {
 
 CCorvaneCtrl::~CCorvaneCtrl() {
     // A worker an earlier Download started runs to its end on its own; the
-    // control does not wait for it here.
+    // control does not wait for it here, and it is released once it ended.
+    ReleaseWorker();
     RemoveAutoPlayHook();
 }
 

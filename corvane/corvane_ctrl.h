@@ -48,6 +48,8 @@ protected:
     DWORD GetMiscStatusBits() const override;
 
 private:
+    // Hands the last worker over to be released once its thread has ended.
+    void ReleaseWorker();
     // Message boxes of the methods belong to the control's window.
     HWND BoxOwner() const { return m_hWnd; }
 

@@ -7,6 +7,7 @@
 #include "platform/com/dispatch.h"
 #include "platform/com/guid.h"
 #include "platform/error/error.h"
+#include "platform/ui/ui.h"
 
 // The control's class id as dialog templates write it (braces included).
 inline constexpr const char* kCorvaneClsidText = "{742FCBC2-1DA1-40C9-B8CE-7AE456142AD9}";
@@ -73,4 +74,24 @@ enum : int {
     IDB_CORVANE = 1,
     IDI_NOTICE = 217,
     IDI_UPDATE = 220,
+    // The login dialog: user name and password.
+    IDD_LOGIN = 211,
+    IDC_LOGIN_USER = 211,
+    IDC_LOGIN_PASSWORD = 208,
+    // The offer: its text and the button that opens the explanation page.
+    IDD_UPDATE_OFFER = 218,
+    IDC_OFFER_TEXT = 214,
+    IDC_OFFER_EXPLAIN = 215,
+    // The download progress window.
+    IDD_DOWNLOAD_PROGRESS = 219,
+    IDC_DOWNLOAD_FILE = 216,
+    IDC_DOWNLOAD_PROGRESS = 218,
 };
+
+// The progress notice of a package download (both parameters 0; the
+// percentage travels in g_nDownloadPercent).
+enum : UINT { WM_DOWNLOAD_PROGRESS = WM_USER + 300 };
+// The progress dialog's end when the package is complete, and the window
+// thread's exit code.
+constexpr INT_PTR kDownloadDialogComplete = 1300;
+constexpr DWORD kDownloadWindowExit = 1060;

@@ -72,6 +72,49 @@ DialogTemplate InsertCd() {
     return d;
 }
 
+DialogTemplate Login() {
+    DialogTemplate d = MakeDialog(IDD_LOGIN, "请输入", 226, 135, DS_MODALFRAME | WS_CAPTION);
+    const DWORD edit = WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL;
+    d.controls = {
+        MakeControl(ControlKind::Edit, IDC_LOGIN_USER, "", 101, 58, 52, 12, edit),
+        MakeControl(ControlKind::Edit, IDC_LOGIN_PASSWORD, "", 101, 76, 51, 12, edit | ES_PASSWORD),
+        MakeControl(ControlKind::DefPushButton, IDOK, "确定", 53, 110, 50, 14, WS_TABSTOP),
+        MakeControl(ControlKind::PushButton, IDCANCEL, "取消", 124, 110, 50, 14, WS_TABSTOP),
+        MakeControl(ControlKind::Static, IDC_STATIC, "用户名：", 61, 60, 32, 8),
+        MakeControl(ControlKind::Static, IDC_STATIC, "密  码：", 61, 78, 34, 8),
+        MakeControl(ControlKind::Static, IDC_STATIC,
+                    "您现在可以上网更新课件内容。\n\n请输入用户名和密码。", 52, 13, 118, 29),
+    };
+    return d;
+}
+
+// No close box: the offer is taken or declined with its buttons (or Esc).
+DialogTemplate UpdateOffer() {
+    DialogTemplate d = MakeDialog(IDD_UPDATE_OFFER, "请选择", 243, 119, DS_MODALFRAME | WS_CAPTION);
+    d.controls = {
+        MakeControl(ControlKind::DefPushButton, IDOK, "下载", 89, 98, 50, 14, WS_TABSTOP),
+        MakeControl(ControlKind::PushButton, IDCANCEL, "取消", 161, 98, 50, 14, WS_TABSTOP),
+        MakeControl(ControlKind::Static, IDC_OFFER_TEXT, "", 53, 15, 188, 54),
+        MakeControl(ControlKind::Icon, IDC_STATIC, "", 23, 15, 21, 21, 0, IDI_NOTICE),
+        MakeControl(ControlKind::PushButton, IDC_OFFER_EXPLAIN, "更新说明", 21, 98, 50, 14,
+                    WS_TABSTOP),
+    };
+    return d;
+}
+
+// No close box either: only "取消" (or Esc) ends it early.
+DialogTemplate DownloadProgress() {
+    DialogTemplate d =
+        MakeDialog(IDD_DOWNLOAD_PROGRESS, "正在下载", 197, 107, DS_MODALFRAME | WS_CAPTION);
+    d.controls = {
+        MakeControl(ControlKind::PushButton, IDCANCEL, "取消", 68, 86, 50, 14, WS_TABSTOP),
+        MakeControl(ControlKind::Static, IDC_STATIC, "正在下载文件：", 13, 11, 87, 8),
+        MakeControl(ControlKind::Static, IDC_DOWNLOAD_FILE, "", 13, 33, 153, 8),
+        MakeControl(ControlKind::Progress, IDC_DOWNLOAD_PROGRESS, "", 13, 58, 170, 11, WS_BORDER),
+    };
+    return d;
+}
+
 }  // namespace
 
 std::map<unsigned, std::string> CorvaneStrings() {
@@ -110,6 +153,9 @@ void RegisterCorvaneResources() {
     RegisterDialogTemplate(AboutBox());
     RegisterDialogTemplate(PropertyPage());
     RegisterDialogTemplate(InsertCd());
+    RegisterDialogTemplate(Login());
+    RegisterDialogTemplate(UpdateOffer());
+    RegisterDialogTemplate(DownloadProgress());
     RegisterImage(IDI_ABOUTDLL,
                   std::vector<unsigned char>(std::begin(kIcon1Png), std::end(kIcon1Png)));
 }

@@ -30,6 +30,6 @@ const VersionInfo& CorvaneVersionInfo();
 // ToolboxBitmap32 entry names it.
 const std::vector<unsigned char>& CorvaneToolboxBitmap();
 
-// Registers the dialog templates (1, 200, 221) and icon 1 with the window
+// Registers the dialog templates (1, 200, 211, 218, 219, 221) and icon 1 with the window
 // core. Icons 217 and 220 are the platform's own artwork.
 void RegisterCorvaneResources();

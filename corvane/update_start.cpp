@@ -1,31 +1,19 @@
-// Taking in the course data an update starts from: PutInfo and HtmlInfo.
-// The update itself (Download's connectivity probe, login and worker) comes
-// with the update worker.
+// The start of an update: the course data (PutInfo, HtmlInfo), and
+// Download's connectivity probe, login and update worker.
 #include "common/course_description.h"
 #include "corvane/corvane_ctrl.h"
+#include "corvane/corvane_state.h"
+#include "corvane/course_browser.h"
+#include "corvane/download_thread.h"
+#include "corvane/update_dialogs.h"
 #include "platform/fs/fs.h"
+#include "platform/net/deployment.h"
+#include "platform/net/resolve.h"
+#include "platform/net/winsock.h"
 #include "platform/registry/registry.h"
 #include "platform/text/text.h"
 
 namespace {
-
-// The module's name for its application message boxes: its file name without
-// the extension (and without the "lib" every Linux library name carries), as
-// the system's module was simply "corvane".
-std::string ModuleCaption() {
-    static const char kAnchor = 0;
-    std::string path = GetModuleFileNameOf(&kAnchor);
-    std::size_t slash = text::FindLastBackslash(path);
-    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    std::size_t dot = name.find('.');
-    if (dot != std::string::npos) {
-        name.resize(dot);
-    }
-    if (name.size() > 3 && name.compare(0, 3, "lib") == 0) {
-        name.erase(0, 3);
-    }
-    return name.empty() ? std::string("corvane") : name;
-}
 
 // The default value of HKCU\keyName, read into 100 bytes; "读注册表失败"
 // and an empty result when it can't be read.
@@ -76,7 +64,68 @@ BOOL CCorvaneCtrl::HtmlInfo(const std::string& courseId) {
     return TRUE;
 }
 
+int ProbeConnection() {
+    WSADATA data;
+    WSAStartup(MAKEWORD(1, 1), &data);  // always succeeds here; the result is not needed
+    std::vector<std::string> addresses;
+    int result = -1;
+    if (ResolveHostName(UpdateServerAddress().host, &addresses))
+        result = 1;
+    else if (ResolveHostName(ProbeHostName(), &addresses))
+        result = 0;
+    WSACleanup();
+    return result;
+}
+
 BOOL CCorvaneCtrl::Download() {
-    // The update start (probe, login, worker) is not built yet: no update runs.
-    return FALSE;
+    // One Download call at a time: a page script can call again while one of
+    // this call's message boxes is open.
+    if (g_bUpdateIdle.exchange(0) == 0)
+        return FALSE;
+    struct IdleAgain {
+        ~IdleAgain() { g_bUpdateIdle = 1; }
+    } idle;
+
+    if (m_bShowWindow) {
+        for (;;) {
+            const int probe = ProbeConnection();
+            if (probe == 1)
+                break;
+            if (probe == 0) {
+                MessageBox(BoxOwner(), "网络服务器繁忙，请稍候再试。", "提示！",
+                           MB_OK | MB_ICONINFORMATION);
+                return FALSE;
+            }
+            if (MessageBox(BoxOwner(),
+                           "只有上网才能更新课件。\n现在更新课件，请先连接到Internet，然后再点击"
+                           "\"确定\"，否则请点击\"取消\"。",
+                           "请注意！", MB_OKCANCEL | MB_ICONINFORMATION) != IDOK)
+                return FALSE;
+        }
+    }
+
+    CLoginDlg login;
+    if (login.DoModal() != IDOK)
+        return FALSE;
+
+    // A worker of this process still updating the same course folder would
+    // meet a second one in its temp folder and pages.
+    std::unique_ptr<CDownloadThread> worker = std::make_unique<CDownloadThread>(
+        m_strFileName, m_strFilePath, m_strVersNumber, m_bShowWindow);
+    if (!worker->Claim())
+        return FALSE;
+    if (!worker->CreateThread())
+        return FALSE;
+    ReleaseWorker();
+    m_pDownloadThread = worker.release();
+    if (!m_bShowWindow)
+        WaitForThread(m_pDownloadThread->Handle(), INFINITE);
+    return TRUE;
+}
+
+void CCorvaneCtrl::ReleaseWorker() {
+    if (m_pDownloadThread) {
+        ReleaseWhenEnded(m_pDownloadThread);
+        m_pDownloadThread = nullptr;
+    }
 }

@@ -1,0 +1,76 @@
+// The download of one package into the course's temp folder, with the
+// progress window in a thread of its own.
+#include "corvane/corvane_ids.h"
+#include "corvane/download_thread.h"
+#include "corvane/download_window.h"
+
+bool CDownloadThread::DownloadStep(std::size_t k) {
+    g_strCurrentPackage.Set(m_packages[k].serverPath);
+    if (!PrepareLocalFile(k))
+        return false;
+    g_bCancelDownload = 0;
+    g_nDownloadPercent = 0;
+    auto window = std::make_unique<CDownloadWindow>();
+    const bool windowStarted = window->CreateThread();
+    const bool downloaded = DownloadPackage(k);
+    if (windowStarted && !window->End())
+        window.release();  // still running: it must outlive its thread
+    m_pDownloadFile.reset();
+    return downloaded;
+}
+
+bool CDownloadThread::PrepareLocalFile(std::size_t k) {
+    m_pDownloadFile = std::make_unique<CFile>();
+    const std::string course = CourseFolder() + "\\";
+    const std::string temp = course + "temp";
+    {
+        CFile stale;
+        if (stale.Open(temp + "\\" + m_strFileName, CFile::modeRead)) {
+            stale.Close();
+            DeleteFolder(temp + "\\" + m_strFileName);
+        }
+    }
+    CreateDirectory(temp);
+    // The name comes from the server: one that would not stay a plain file
+    // in the temp folder ends the update.
+    const std::string name = SafeLocalArchiveName(m_packages[k].serverPath);
+    if (name.empty()) {
+        m_pDownloadFile.reset();
+        return false;
+    }
+    m_strLocalFile[k] = temp + "\\" + name;
+    if (!m_pDownloadFile->Open(m_strLocalFile[k], CFile::modeReadWrite)) {
+        m_pDownloadFile.reset();
+        return false;
+    }
+    return true;
+}
+
+bool CDownloadThread::DownloadPackage(std::size_t k) {
+    const std::string path = ComposePackagePath(m_packages[k].serverPath);
+    if (m_hRequest)
+        InternetCloseHandle(m_hRequest);
+    const char* accept[] = {"*/*", nullptr};
+    m_hRequest = HttpOpenRequest(m_hConnect, "GET", path.c_str(), "HTTP/1.0", nullptr, accept,
+                                 INTERNET_FLAG_NO_CACHE_WRITE, 0);
+    if (!m_hRequest || !HttpSendRequest(m_hRequest, nullptr, 0, nullptr, 0))
+        return false;
+    const std::int64_t size = SizeOf(m_packages[k].size);
+    std::int64_t received = 0;
+    char buffer[1024] = {};
+    DWORD read = 0;
+    // A failed read counts as the end of the data: the extraction decides
+    // whether the archive is whole.
+    while (InternetReadFile(m_hRequest, buffer, sizeof buffer - 1, &read) && read > 0) {
+        received += read;
+        g_nDownloadPercent = DownloadPercent(received, size);
+        if (g_bCancelDownload)
+            return false;
+        if (HWND dialog = g_hDownloadDlg)
+            PostMessage(dialog, WM_DOWNLOAD_PROGRESS, 0, 0);
+        if (!m_pDownloadFile->Write(buffer, read))
+            return false;
+    }
+    m_pDownloadFile->Close();
+    return true;
+}

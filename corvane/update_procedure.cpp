@@ -1,0 +1,308 @@
+// The update procedure of the worker: the course's name and start page, the
+// notes pages, the offer, and for each package its download, extraction,
+// copy over the course and version record.
+#include <filesystem>
+#include <random>
+
+#include "common/course_description.h"
+#include "common/system_error.h"
+#include "corvane/corvane_state.h"
+#include "corvane/course_browser.h"
+#include "corvane/download_thread.h"
+#include "corvane/notes_pages.h"
+#include "corvane/update_dialogs.h"
+#include "platform/net/deployment.h"
+#include "platform/process/process.h"
+#include "platform/registry/registry.h"
+#include "platform/text/text.h"
+#include "platform/ui/ui.h"
+
+namespace {
+
+// A scratch name beside a page, unique to this writer, so that the page is
+// replaced in one step and never left empty or half written.
+std::string ScratchBeside(const std::string& page) {
+    std::random_device random;
+    return page + "." + std::to_string(random()) + ".new";
+}
+
+// Writes bytes into scratch and puts it in place of page; the scratch file
+// never stays behind.
+bool ReplacePageWith(CFile& scratchFile, const std::string& scratch, const std::string& page,
+                     const std::string& bytes) {
+    bool written = scratchFile.Write(bytes.data(), bytes.size()) && scratchFile.Flush();
+    scratchFile.Close();
+    if (!written || !ReplaceFile(scratch, page)) {
+        DWORD error = GetLastError();
+        DeleteFile(scratch);
+        SetLastError(error);
+        return false;
+    }
+    return true;
+}
+
+// The Unix form of a Windows path, made absolute and normal, or "".
+std::filesystem::path UnixOf(const std::string& winPath) {
+    std::optional<std::string> unix = ToUnixPath(winPath);
+    if (!unix)
+        return {};
+    std::error_code ec;
+    std::filesystem::path p = std::filesystem::weakly_canonical(*unix, ec);
+    return ec ? std::filesystem::path() : p;
+}
+
+// True when path lies strictly inside folder (its links resolved).
+bool Inside(const std::filesystem::path& path, const std::filesystem::path& folder) {
+    if (path.empty() || folder.empty())
+        return false;
+    auto p = path.begin();
+    for (auto f = folder.begin(); f != folder.end(); ++f, ++p) {
+        if (p == path.end() || *p != *f)
+            return false;
+    }
+    return p != path.end();
+}
+
+}  // namespace
+
+bool CDownloadThread::RunUpdate() {
+    if (!ReadCourseInfo() || !PrepareNotesPages())
+        return false;
+    const std::string course = CourseFolder();
+    const std::string keyPath = "software\\telvora\\" + m_strFileName;
+    DeleteFolder(course + "\\temp", false);
+
+    const std::size_t n = CountFields(m_strPackage);
+    m_nTotalSize = 0;
+    if (!ParsePackages(m_strPackage, n, &m_packages, &m_nTotalSize))
+        return false;
+
+    const ServerAddress server = UpdateServerAddress();
+    const std::string links =
+        ExplainLinkList(ServerBaseAddress(server.host, server.port), m_strFileName, m_packages);
+    const std::string explainPage = course + "\\systemInfo\\" + "explain.htm";
+    if (!ReplacePageWith(*m_pExplainFile, m_strExplainScratch, explainPage, links + '\0'))
+        return false;
+    m_strNotes = HistoryText(m_strCourseName, links, !m_bNoHistory, m_strKeptNotes);
+
+    g_strOfferFilePath.Set(m_strFilePath);
+    g_strOfferFileName.Set(m_strFileName);
+    CUpdateOfferDlg offer;
+    offer.m_strText = OfferText(m_nTotalSize);
+    const std::string historyPage = course + "\\systeminfo\\" + "alter.htm";
+    if (offer.DoModal() != IDOK) {
+        // Declined: the history page keeps its earlier content.
+        m_pNotesFile->Close();
+        DeleteFile(m_strNotesScratch);
+        return false;
+    }
+    if (!ReplacePageWith(*m_pNotesFile, m_strNotesScratch, historyPage, TextPageBytes(m_strNotes)))
+        return false;
+
+    m_strLocalFile.assign(m_packages.size(), std::string());
+    for (std::size_t k = 0; k < m_packages.size(); ++k) {
+        if (!DownloadStep(k) || !ExtractPackage(k) || !ApplyExtractedTree() ||
+            !WriteVersion(keyPath, m_packages[k].code))
+            return false;
+        DeleteFolder(course + "\\temp", false);
+    }
+
+    if (!OpenInCourseBrowser(course, historyPage)) {
+        ShowSystemError();
+        return false;
+    }
+    OpenStartPage();
+    return true;
+}
+
+bool CDownloadThread::ReadCourseInfo() {
+    UpdateValues values;
+    if (!ReadUpdateValues(CourseFolder() + "\\setup.ini", &values))
+        return false;
+    m_strCourseName = values.courseName;
+    m_strStartPage = values.defaultPage;
+    return !m_strCourseName.empty();
+}
+
+bool CDownloadThread::PrepareNotesPages() {
+    const std::string course = CourseFolder();
+    const std::string explain = course + "\\systemInfo\\" + "explain.htm";
+    const std::string history = course + "\\systeminfo\\" + "alter.htm";
+    // The pages are written to scratch files beside them and put in place in
+    // one step; a page that exists must be writable as it was before.
+    for (const std::string& page : {explain, history}) {
+        if (FileExists(page)) {
+            CFile check;
+            if (!check.Open(page, CFile::modeReadWrite))
+                return false;
+        }
+    }
+    m_strExplainScratch = ScratchBeside(explain);
+    m_pExplainFile = std::make_unique<CFile>();
+    if (!m_pExplainFile->Open(m_strExplainScratch, CFile::modeWrite))
+        return false;
+
+    CFile earlier;
+    if (earlier.Open(history, CFile::modeRead)) {
+        std::vector<std::string> lines;
+        std::string line;
+        while (earlier.ReadLine(&line))
+            lines.push_back(line);
+        m_strKeptNotes = KeptHistoryLines(lines);
+        m_bNoHistory = FALSE;
+    }
+    m_strNotesScratch = ScratchBeside(history);
+    m_pNotesFile = std::make_unique<CFile>();
+    if (!m_pNotesFile->Open(m_strNotesScratch, CFile::modeWrite)) {
+        m_pExplainFile->Close();
+        DeleteFile(m_strExplainScratch);
+        return false;
+    }
+    return true;
+}
+
+bool CDownloadThread::ExtractPackage(std::size_t k) {
+    const std::string course = CourseFolder();
+    const std::string commandLine = "\"" + course + "\\systeminfo\\" + "soft\\" + "winrar.exe" +
+                                    "\"" + " x " + "\"" + m_strLocalFile[k] + "\"" + " " + "\"" +
+                                    course + "\\temp" + "\"" + " -y";
+    STARTUPINFO startup{};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_HIDE;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcess(nullptr, commandLine.c_str(), FALSE, NORMAL_PRIORITY_CLASS, nullptr, nullptr,
+                       &startup, &process)) {
+        ShowSystemError();
+        return false;
+    }
+    WaitForSingleObject(process.hProcess, INFINITE);
+    DWORD exitCode = 1;
+    GetExitCodeProcess(process.hProcess, &exitCode);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    DeleteFile(m_strLocalFile[k]);
+    // A damaged or short archive (or an error page stored as one) is not
+    // applied: nothing is copied and its version is not recorded.
+    if (exitCode != 0) {
+        ModuleMessageBox("更新包不完整或已损坏，无法解压。本次更新没有完成，请稍后再试。",
+                         MB_OK | MB_ICONEXCLAMATION);
+        return false;
+    }
+    return true;
+}
+
+bool CDownloadThread::ApplyExtractedTree() {
+    const std::string course = CourseFolder();
+    const std::string first = FindFirstEntry(course + "\\temp");
+    m_strTempRoot = course + "\\temp";
+    m_strTargetRoot =
+        m_strFilePath.empty() ? std::string() : m_strFilePath.substr(0, m_strFilePath.size() - 1);
+    m_nCopyFailures = 0;
+    m_strFirstCopyFailure.clear();
+    CopyTree(first);
+    if (!first.empty())
+        DeleteFolder(first);
+    // A package whose files did not all reach the course is not recorded
+    // as installed: the next update offers it again.
+    if (m_nCopyFailures > 0) {
+        ModuleMessageBox("有 " + std::to_string(m_nCopyFailures) +
+                             " 个课件文件未能更新，本次更新没有完成：\n" + m_strFirstCopyFailure,
+                         MB_OK | MB_ICONEXCLAMATION);
+        return false;
+    }
+    return true;
+}
+
+std::string CDownloadThread::FindFirstEntry(const std::string& folder) {
+    CFileFind find;
+    if (!find.FindFile(folder))
+        return "";
+    find.FindNextFile();
+    if (!find.IsDirectory())
+        return "";
+    CFileFind inside;
+    if (!inside.FindFile(folder + "\\*.*"))
+        return "";
+    for (bool more = true; more;) {
+        more = inside.FindNextFile();
+        if (!inside.IsDots())
+            return inside.GetFilePath();
+    }
+    return "";
+}
+
+void CDownloadThread::CopyTree(const std::string& pathOrPattern) {
+    CFileFind find;
+    if (pathOrPattern.empty() || !find.FindFile(pathOrPattern))
+        return;
+    for (bool more = true; more;) {
+        more = find.FindNextFile();
+        if (find.IsDots())
+            continue;
+        const std::string from = find.GetFilePath();
+        // Links in the unpacked tree are never followed: a link to a folder
+        // above it would copy it again without end.
+        std::optional<std::string> unix = ToUnixPath(from);
+        std::error_code ec;
+        if (!unix || std::filesystem::is_symlink(*unix, ec))
+            continue;
+        if (from.size() <= m_strTempRoot.size() + 1)
+            continue;
+        const std::string relative = from.substr(m_strTempRoot.size() + 1);
+        const std::string to = m_strTargetRoot + "\\" + relative;
+        if (find.IsDirectory()) {
+            CreateDirectory(to);
+        } else if (!CopyFile(from, to, false)) {
+            SetFileAttributes(to, FILE_ATTRIBUTE_NORMAL);
+            if (!CopyFile(from, to, false)) {
+                if (m_nCopyFailures++ == 0) {
+                    m_strFirstCopyFailure =
+                        to + "\n" + text::TrimRight(FormatSystemMessage(GetLastError()));
+                }
+            }
+        }
+        CopyTree(from + "\\*.*");
+    }
+}
+
+bool CDownloadThread::DeleteFolder(const std::string& path, bool tellFailure) {
+    // Only what lies inside the course folder is removed, whatever the path
+    // says; links are removed as links, never followed.
+    const std::filesystem::path course = UnixOf(CourseFolder());
+    std::optional<std::string> unix = ToUnixPath(path);
+    bool inside = false;
+    if (unix) {
+        // The entry itself is not resolved (a link is removed as a link);
+        // the folder holding it is.
+        std::filesystem::path target = std::filesystem::path(*unix).lexically_normal();
+        std::error_code ec;
+        std::filesystem::path folder = std::filesystem::weakly_canonical(target.parent_path(), ec);
+        inside = !ec && !target.filename().empty() && Inside(folder / target.filename(), course);
+    }
+    if (inside && DeleteTreeSilently(path))
+        return true;
+    if (tellFailure)
+        ModuleMessageBox("delete file folder error", MB_OK);
+    return false;
+}
+
+bool CDownloadThread::WriteVersion(const std::string& keyPath, const std::string& value) {
+    HKEY key = nullptr;
+    if (RegOpenKeyEx(HKEY_CURRENT_USER, keyPath.c_str(), &key) != ERROR_SUCCESS)
+        return false;
+    LONG rc = RegSetValueEx(key, nullptr, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                            static_cast<DWORD>(value.size() + 1));
+    RegCloseKey(key);
+    if (rc != ERROR_SUCCESS) {
+        ModuleMessageBox("write register error", MB_OK);
+        return false;
+    }
+    return true;
+}
+
+void CDownloadThread::OpenStartPage() {
+    const std::string course = CourseFolder();
+    if (!OpenInCourseBrowser(course, course + "\\" + m_strStartPage))
+        ShowSystemError();
+}
