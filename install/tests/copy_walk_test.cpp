@@ -171,13 +171,18 @@ TEST_F(CopyWalkTest, EmptyCdCopiesNothing) {
     EXPECT_TRUE(std::filesystem::is_empty(env.course));
 }
 
-TEST_F(CopyWalkTest, AFolderLinkBackUpDoesNotWalkForEver) {
+TEST_F(CopyWalkTest, AFolderLinkBackUpIsNotFollowed) {
     Cd("a/index.htm");
     std::filesystem::create_directory_symlink(env.cd, env.cd + "/a/loop");
+    std::filesystem::create_directory_symlink(".", env.cd + "/a/here");
     Walk();
-    EXPECT_GT(worker.m_nTotal, 1);
+    // The folders are already on the walk's path: neither is entered.
+    EXPECT_EQ(worker.m_nTotal, 1);
     EXPECT_EQ(worker.m_nCopied, worker.m_nTotal);
     EXPECT_EQ(g_nOverallPercent, 100);
+    EXPECT_FALSE(Installed("a/loop"));
+    EXPECT_FALSE(Installed("a/here"));
+    EXPECT_EQ(worker.m_nFailed, 0);
 }
 
 // ---- the start of a run ---------------------------------------------------
