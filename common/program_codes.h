@@ -13,7 +13,7 @@ enum : int {
     kQuitMediaCopied = 1011,  // progress dialog ended, media copied
     kQuitMediaSkipped = 1012,  // progress dialog ended, media skipped
     // The installation of this CD did not complete: files could not be
-    // copied, a page step failed or the CD counter could not be advanced.
+    // copied, or the CD counter could not be advanced.
     // The user has been told; running the installer again repeats the CD.
     kQuitInstallFailed = 1013,
     // Another installer is installing the same course; nothing was touched.

@@ -59,7 +59,7 @@ DWORD CWorkThread::Run() {
             FailInstallation();
         }
         if (g_bLastCd && !(PatchNavbar() && CopyTvPages() && ResetStartChapter()))
-            FailInstallation();
+            Fail(kWorkerExit);
         PostNotice(WM_INSTALL_CD_DONE);
     } catch (const CFrameworkError&) {
         ShowSystemError();

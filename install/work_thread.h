@@ -73,7 +73,7 @@ private:
     // Ends the run: WM_QUIT to the dialog, then the thread ends with code.
     [[noreturn]] void Fail(DWORD code);
     // The run ends as a failure of the installation (the program's quit
-    // code tells whoever started it): after lost files, a failed page step.
+    // code tells whoever started it): after lost files.
     [[noreturn]] void FailInstallation();
     // Tells how many files were lost, the first and why.
     void ReportLostFiles();

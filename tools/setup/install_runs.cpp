@@ -57,9 +57,8 @@ std::string DescribeInstallerStatus(int status) {
             return "the installer found the course description or the registry record unusable "
                    "(code 1009)";
         case kStatusFailed:
-            return "the installer could not complete the CD: files could not be copied, the course "
-                   "pages could not be patched or setup.ini could not be advanced (code 1013; see "
-                   "its message)";
+            return "the installer could not complete the CD: files could not be copied or "
+                   "setup.ini could not be moved on to the next CD (code 1013; see its message)";
         case kStatusRunning:
             return "another installer is installing this course at the same time; nothing was "
                    "changed (code 1014)";
