@@ -81,7 +81,8 @@ bool CopyUnixFile(const std::string& src, const std::string& dst, bool failIfExi
     CFolderChange change(dst);
     bool created = false;
     bool readOnlyKept = false;
-    if (!CopyIntoFolder(in.Get(), sst, folder.Get(), name, failIfExists, &created, &readOnlyKept))
+    if (!CopyIntoFolder(in.Get(), sst, folder.Get(), name, failIfExists, false, &created,
+                        &readOnlyKept))
         return false;
     if (created)
         change.Added();

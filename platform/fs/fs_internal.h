@@ -109,10 +109,12 @@ std::string ScratchName();
 bool IsStaleScratchName(std::string_view name);
 // Copies the open regular file in (its stat sst) into the folder dirFd as
 // name, never writing over the target in place (see CCopyTarget). *created
-// tells whether name is new. failIfExists refuses an existing name. An
+// tells whether name is new. failIfExists refuses an existing name;
+// knownAbsent spares the look at the name when the caller's listing of the
+// folder says it is not there. An
 // existing read-only file is kept: false with *readOnlyKept set and
 // ERROR_ACCESS_DENIED.
 bool CopyIntoFolder(int in, const struct stat& sst, int dirFd, const std::string& name,
-                    bool failIfExists, bool* created, bool* readOnlyKept);
+                    bool failIfExists, bool knownAbsent, bool* created, bool* readOnlyKept);
 
 }  // namespace fs_detail

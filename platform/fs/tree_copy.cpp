@@ -119,17 +119,22 @@ private:
     int m_fd;
 };
 
-// A scratch file made in dirFd, removed again unless kept.
+// A scratch name in dirFd, made up only when needed (most copies never need
+// one) and removed again unless it took the target's name.
 class CScratchName {
 public:
-    explicit CScratchName(int dirFd) : m_dirFd(dirFd), m_name(ScratchName()) {}
+    explicit CScratchName(int dirFd) : m_dirFd(dirFd) {}
     ~CScratchName() {
         if (m_bLive)
             unlinkat(m_dirFd, m_name.c_str(), 0);
     }
     CScratchName(const CScratchName&) = delete;
     CScratchName& operator=(const CScratchName&) = delete;
-    const std::string& Name() const { return m_name; }
+    const std::string& Name() {
+        if (m_name.empty())
+            m_name = ScratchName();
+        return m_name;
+    }
     void SetLive(bool live) { m_bLive = live; }
 
 private:
@@ -165,13 +170,15 @@ bool IsStaleScratchName(std::string_view name) {
 }
 
 bool CopyIntoFolder(int in, const struct stat& sst, int dirFd, const std::string& name,
-                    bool failIfExists, bool* created, bool* readOnlyKept) {
+                    bool failIfExists, bool knownAbsent, bool* created, bool* readOnlyKept) {
     *created = false;
     *readOnlyKept = false;
     if (!S_ISREG(sst.st_mode))
         return Fail(ERROR_ACCESS_DENIED);
     struct stat dst;
-    bool exists = fstatat(dirFd, name.c_str(), &dst, AT_SYMLINK_NOFOLLOW) == 0;
+    // A name made meanwhile by someone else is met when the copy is linked in.
+    errno = ENOENT;
+    bool exists = !knownAbsent && fstatat(dirFd, name.c_str(), &dst, AT_SYMLINK_NOFOLLOW) == 0;
     mode_t mode = sst.st_mode & 0777;
     if (exists) {
         if (failIfExists)
@@ -222,6 +229,10 @@ bool CopyIntoFolder(int in, const struct stat& sst, int dirFd, const std::string
             return FailErrno(errno);
         } else if (failIfExists) {
             return Fail(ERROR_FILE_EXISTS);
+        } else if (fstatat(dirFd, name.c_str(), &dst, AT_SYMLINK_NOFOLLOW) == 0 &&
+                   S_ISREG(dst.st_mode) && !(dst.st_mode & S_IWUSR)) {
+            *readOnlyKept = true;
+            return Fail(ERROR_ACCESS_DENIED);
         }
         // Made by someone else meanwhile: replaced below like any other.
     }
@@ -493,7 +504,9 @@ CCopyTarget::Outcome CCopyTarget::CopyFrom(
     const std::string& name = known == m_impl->names.end() ? s.name : known->second;
     bool created = false;
     bool readOnlyKept = false;
-    if (!CopyIntoFolder(in.Get(), sst, dirfd(m_impl->dir), name, false, &created, &readOnlyKept))
+    const bool knownAbsent = known == m_impl->names.end();
+    if (!CopyIntoFolder(in.Get(), sst, dirfd(m_impl->dir), name, false, knownAbsent, &created,
+                        &readOnlyKept))
         return readOnlyKept ? kKeptReadOnly : kFailed;
     if (known == m_impl->names.end())
         m_impl->names.emplace(std::move(key), s.name);

@@ -2,6 +2,7 @@
 // (kinds, links, loops) and how a copy replaces what is there.
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/mount.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -153,17 +154,20 @@ TEST_F(TreeCopyTest, ExistingFilesAreReplacedWholeInTheirOwnCase) {
               (std::vector<std::string>{"INDEX.htm", "dir", "kept.htm", "link.htm"}));
 }
 
-TEST_F(TreeCopyTest, AFailedCopyLeavesTheOldFileAndNoScratch) {
-    if (geteuid() == 0)
-        GTEST_SKIP() << "root writes into read-only folders";
-    WriteUnix(Work("src/a.htm"), "new");
+TEST_F(TreeCopyTest, AFullDiskLeavesTheOldFileAndNoScratch) {
+    stdfs::create_directory(Work("dst"));
+    if (mount("tmpfs", Work("dst").c_str(), "tmpfs", 0, "size=64k") != 0)
+        GTEST_SKIP() << "no tmpfs can be mounted here";
+    WriteUnix(Work("src/a.htm"), std::string(1 << 20, 'n'));
     WriteUnix(Work("dst/a.htm"), "old");
-    chmod(Work("dst").c_str(), 0555);
     auto outcomes = CopyTop();
-    chmod(Work("dst").c_str(), 0755);
+    std::vector<std::string> names = NamesIn(Work("dst"));
+    std::string old = ReadUnix(Work("dst/a.htm"));
+    umount2(Work("dst").c_str(), MNT_DETACH);
     EXPECT_EQ(outcomes["a.htm"], CCopyTarget::kFailed);
-    EXPECT_EQ(ReadUnix(Work("dst/a.htm")), "old");
-    EXPECT_EQ(NamesIn(Work("dst")), (std::vector<std::string>{"a.htm"}));
+    EXPECT_EQ(m_errors["a.htm"], static_cast<DWORD>(ERROR_DISK_FULL));
+    EXPECT_EQ(old, "old");
+    EXPECT_EQ(names, (std::vector<std::string>{"a.htm"}));
 }
 
 TEST_F(TreeCopyTest, ScratchFilesOfEndedProcessesAreRemovedOnOpen) {
