@@ -74,19 +74,30 @@ bool ReadUpdateValues(const std::string& path, UpdateValues* values) {
 
 bool AdvanceCdCounter(const std::string& path) {
     std::string content;  // every line, each ended with CR LF
+    bool tooLarge = false;
     {
         CFile in;
         if (!in.Open(path, CFile::modeRead))
             return false;
         ReadLines(in, [&](const std::string& line) {
             std::optional<std::string> advanced;
-            if (line.find("nowcd") != std::string::npos)
+            if (line.find("nowcd") != std::string::npos) {
                 advanced = AdvancedNowCdLine(line);
+                // A number with no next one: leaving the line as it is would
+                // ask for the same disc again on every run.
+                if (!advanced && line.find_first_of("0123456789") != std::string::npos)
+                    tooLarge = true;
+            }
             content += advanced.value_or(line) + "\r\n";
             return true;
         });
     }
-    std::string scratch = path + ".new";
+    if (tooLarge) {
+        SetLastError(ERROR_INVALID_PARAMETER);
+        return false;
+    }
+    // A name of this call alone: another writer never shares it.
+    std::string scratch = ScratchPathBeside(path);
     {
         CFile out;
         if (!out.Open(scratch, CFile::modeWrite))

@@ -30,7 +30,8 @@ bool ReadUpdateValues(const std::string& path, UpdateValues* values);
 // nowcd=2); every other line is kept. The new text is written to a scratch
 // file beside it which then replaces setup.ini, so the description is never
 // lost half-way; a read-only setup.ini is replaced too. False when the file
-// can't be read or replaced (it is then unchanged).
+// can't be read or replaced, or when its nowcd number has no next number
+// (ERROR_INVALID_PARAMETER); the file is then unchanged.
 bool AdvanceCdCounter(const std::string& path);
 
 // The installed course folder from HKCU\software\telvora\<courseId>\1.

@@ -12,7 +12,13 @@ enum : int {
     kQuitSetupError = 1009,   // registry record or setup.ini unusable
     kQuitMediaCopied = 1011,  // progress dialog ended, media copied
     kQuitMediaSkipped = 1012,  // progress dialog ended, media skipped
-    kWorkerExit = 1030,        // every other end of the worker
+    // The installation of this CD did not complete: files could not be
+    // copied, or the CD counter could not be advanced.
+    // The user has been told; running the installer again repeats the CD.
+    kQuitInstallFailed = 1013,
+    // Another installer is installing the same course; nothing was touched.
+    kQuitInstallRunning = 1014,
+    kWorkerExit = 1030,  // every other end of the worker
 };
 
 // The exit status a whole quit code leaves on Linux.

@@ -8,7 +8,9 @@
 #include "install/install_state.h"
 #include "install/resources.h"
 #include "install/work_thread.h"
+#include "platform/error/error.h"
 #include "platform/fs/fs.h"
+#include "platform/text/text.h"
 
 namespace {
 
@@ -37,14 +39,17 @@ BOOL CCopyProgressDlg::OnInitDialog() {
 }
 
 bool CCopyProgressDlg::StartWorker() {
-    m_pWorker = new CWorkThread(m_hWnd);
-    m_pWorker->m_bAutoDelete = true;
-    if (!m_pWorker->CreateThread()) {
-        delete m_pWorker;
-        m_pWorker = nullptr;
+    auto* worker = new CWorkThread(m_hWnd);
+    worker->m_bAutoDelete = true;
+    // Suspended until its handle is taken: the worker deletes itself when
+    // its thread ends, which may be at once.
+    if (!worker->CreateThread(CWinThread::kCreateSuspended)) {
+        delete worker;
         return false;
     }
-    m_hWorkerThread = m_pWorker->Handle();
+    m_pWorker = worker;
+    m_hWorkerThread = worker->Handle();
+    worker->ResumeThread();
     return true;
 }
 
@@ -105,9 +110,11 @@ void CCopyProgressDlg::AskForNextCd(const std::string& prompt) {
         if (answer == IDOK) {
             if (CheckInsertedCd()) {
                 if (!AdvanceCdCounter(g_strBaseDir + "setup.ini")) {
-                    // The next run would take the new disc for this one.
-                    ShowSystemError();
-                    Abort();
+                    // The next run would take the new disc for this one: the
+                    // installation ends as failed (the user did not give up).
+                    ReportCounterNotAdvanced();
+                    g_bInstallFailed = true;
+                    EndDialog(kEndProgress);
                     return;
                 }
                 EndDialog(kEndProgress);
@@ -135,6 +142,12 @@ bool CCopyProgressDlg::StopAsking(INT_PTR answer) {
         return false;
     EndDialog(kEndProgress);
     return true;
+}
+
+void CCopyProgressDlg::ReportCounterNotAdvanced() {
+    std::string reason = text::TrimRight(FormatSystemMessage(GetLastError()));
+    AfxMessageBox("无法把 setup.ini 中的 nowcd 改为下一张光盘的序号，课件安装没有完成。\n原因：" +
+                  reason);
 }
 
 bool CCopyProgressDlg::ConfirmGiveUp() {

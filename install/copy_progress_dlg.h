@@ -22,8 +22,8 @@ public:
     std::string m_strFile;  // static 1011: the file being copied
     bool m_bNameMatched = false;
     std::string m_strCdCourseName;
-    // The worker; it ends its thread itself and is never deleted while the
-    // program runs.
+    // The worker; it ends its thread itself and is deleted when its thread
+    // ends, so it is not to be used once the CD is done.
     CWorkThread* m_pWorker = nullptr;
 
 protected:
@@ -43,6 +43,8 @@ private:
     // can't be shown, or the program is asked to quit.
     bool StopAsking(INT_PTR answer);
     bool ConfirmGiveUp();
+    // Tells that setup.ini could not be moved on to the next CD, and why.
+    void ReportCounterNotAdvanced();
     void Abort();
 
     HTHREAD m_hWorkerThread;

@@ -4,8 +4,11 @@
 #include "common/system_error.h"
 #include "install/install_state.h"
 #include "install/resources.h"
+#include "platform/error/error.h"
 #include "platform/fs/fs.h"
+#include "platform/prefix/prefix.h"
 #include "platform/text/text.h"
+#include "platform/thread/thread.h"
 
 namespace {
 
@@ -19,6 +22,7 @@ CInstallDlg::CInstallDlg(HWND parent) : CDialog(IDD_INSTALL_DIALOG, parent) {}
 BOOL CInstallDlg::OnInitDialog() {
     CDialog::OnInitDialog();
     // The icon (IDR_MAINFRAME) comes with the template's window.
+    CheckPrefix();
     g_strBaseDir = BaseDirOf(GetModuleFileName());
     g_hMainWnd = m_hWnd;
     try {
@@ -43,6 +47,15 @@ BOOL CInstallDlg::OnInitDialog() {
         // copy would start only to be cut off by that request.
         if (IsQuitPending())
             return TRUE;
+        if (!m_courseLock.Acquire(installDir + "\\systeminfo") &&
+            GetLastError() == ERROR_LOCK_VIOLATION) {
+            // Two copies into one course would mix their files and pages.
+            AfxMessageBox("该课件正在另一个安装程序中安装，请稍后再试。");
+            PostQuitMessage(kQuitInstallRunning);
+            return FALSE;
+        }
+        // Any other failure to lock (a file system without locks) leaves
+        // the installation unguarded rather than impossible.
         if (head.find("installasf") != std::string::npos)
             OnOK();
         else
@@ -63,10 +76,25 @@ void CInstallDlg::OnCancel() {
     RunProgress(false);
 }
 
+int CInstallDlg::EndCode(bool copyMedia) {
+    if (g_bInstallFailed)
+        return kQuitInstallFailed;
+    return copyMedia ? kQuitMediaCopied : kQuitMediaSkipped;
+}
+
+void CInstallDlg::CheckPrefix() {
+    if (DriveTableUsable())
+        return;
+    std::string reason = text::TrimRight(FormatSystemMessage(GetLastError()));
+    AfxMessageBox("无法使用保存本机驱动器和注册表的文件夹（TELVORA_PREFIX）：" +
+                  text::Utf8ToGbk(PrefixDir()) + "\n原因：" + reason);
+    ExitThread(kEndProgress);
+}
+
 void CInstallDlg::RunProgress(bool copyMedia) {
     // One copy per run: a later press or close only ends the program.
     if (m_bProgressRun) {
-        PostQuitMessage(copyMedia ? kQuitMediaCopied : kQuitMediaSkipped);
+        PostQuitMessage(EndCode(copyMedia));
         return;
     }
     m_bProgressRun = true;
@@ -76,5 +104,5 @@ void CInstallDlg::RunProgress(bool copyMedia) {
     } catch (const CFrameworkError&) {
         ShowSystemError();
     }
-    PostQuitMessage(copyMedia ? kQuitMediaCopied : kQuitMediaSkipped);
+    PostQuitMessage(EndCode(copyMedia));
 }

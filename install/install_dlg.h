@@ -7,6 +7,7 @@
 #include <string>
 
 #include "install/copy_progress_dlg.h"
+#include "platform/fs/instance_lock.h"
 #include "platform/ui/ui.h"
 
 class CInstallDlg : public CDialog {
@@ -23,5 +24,13 @@ protected:
 
 private:
     void RunProgress(bool copyMedia);
+    // The code the program ends with once the progress dialog has ended.
+    static int EndCode(bool copyMedia);
+    // Ends the program at once, with a message, when the prefix that holds
+    // the drives and the registry can't be used.
+    void CheckPrefix();
     bool m_bProgressRun = false;
+    // One installation per course at a time: held on the course's
+    // systeminfo folder from the copy to the end of the program.
+    CInstanceLock m_courseLock;
 };

@@ -6,6 +6,7 @@ std::string g_strTotalCd;
 std::string g_strNowCd;
 std::atomic<bool> g_bLastCd{false};
 std::atomic<bool> g_bCopyMedia{false};
+std::atomic<bool> g_bInstallFailed{false};
 std::string g_strCdRoot;
 std::string g_strInstallDir;
 std::atomic<int> g_nOverallPercent{0};

@@ -40,6 +40,9 @@ extern std::string g_strNowCd;
 extern std::atomic<bool> g_bLastCd;
 // Set by the main dialog before the worker starts.
 extern std::atomic<bool> g_bCopyMedia;
+// The installation of this CD failed (the user has been told): the program
+// ends with kQuitInstallFailed instead of its normal code.
+extern std::atomic<bool> g_bInstallFailed;
 // Written by the worker before it ends; read by the check of an inserted CD
 // and the abort path.
 extern std::string g_strCdRoot;

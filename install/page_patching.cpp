@@ -21,6 +21,28 @@ namespace {
 // fails (the user is told in between).
 constexpr int kReplaceAttempts = 3;
 
+// A scratch file beside a page, deleted again unless it took the page's
+// place: no failure leaves one behind.
+class CScratchFile {
+public:
+    explicit CScratchFile(const std::string& page) : m_strPath(ScratchPathBeside(page)) {}
+    ~CScratchFile() {
+        if (!m_bUsed) {
+            DWORD error = GetLastError();
+            DeleteFile(m_strPath);
+            SetLastError(error);  // the failure's own code is what the caller shows
+        }
+    }
+    CScratchFile(const CScratchFile&) = delete;
+    CScratchFile& operator=(const CScratchFile&) = delete;
+    const std::string& Path() const { return m_strPath; }
+    void Used() { m_bUsed = true; }
+
+private:
+    std::string m_strPath;
+    bool m_bUsed = false;
+};
+
 bool WriteLine(CFile& out, const std::string& line) {
     return out.WriteString(line) && out.WriteString("\r\n");
 }
@@ -107,25 +129,28 @@ bool CWorkThread::ReplacePage(const std::string& scratchPath, const std::string&
 
 bool CWorkThread::PatchNavbar() {
     const std::string page = m_strInstallDir + "\\navbar\\navbar.htm";
-    const std::string scratch = m_strInstallDir + "\\navbar\\temp.htm";
+    // A scratch name of this step alone: another step or run never meets it.
+    CScratchFile scratch(page);
     SetFileAttributes(page, FILE_ATTRIBUTE_NORMAL);
     CNavbarCellInserter inserter;
     auto insertCell = [&](std::string* line) {
         *line = inserter.Patch(*line);
         return true;
     };
-    if (!WriteRewrittenPage(page, scratch, insertCell, UpdateBlockLines()))
+    if (!WriteRewrittenPage(page, scratch.Path(), insertCell, UpdateBlockLines()))
         return false;
     {
         CFile check;
-        if (!check.Open(scratch, CFile::modeRead)) {
+        if (!check.Open(scratch.Path(), CFile::modeRead)) {
             AfxMessageBox("can't open file strTempPath");
             return false;
         }
     }
     for (int attempt = 1;; ++attempt) {
-        if (ReplaceFile(scratch, page))
+        if (ReplaceFile(scratch.Path(), page)) {
+            scratch.Used();
             return true;
+        }
         DWORD error = GetLastError();
         if (attempt == kReplaceAttempts) {
             SetLastError(error);
@@ -153,18 +178,24 @@ bool CWorkThread::CopyTvPages() {
 }
 
 bool CWorkThread::PatchExtendName(const std::string& pagePath) {
-    const std::string scratch = m_strInstallDir + "\\navbar\\temp.htm";
+    CScratchFile scratch(pagePath);
     auto patch = [&](std::string* line) { return PatchExtendNameLine(line, m_strExtendName); };
-    if (!WriteRewrittenPage(pagePath, scratch, patch))
+    if (!WriteRewrittenPage(pagePath, scratch.Path(), patch))
         return false;
-    return ReplacePage(scratch, pagePath);
+    if (!ReplacePage(scratch.Path(), pagePath))
+        return false;
+    scratch.Used();
+    return true;
 }
 
 bool CWorkThread::ResetStartChapter() {
     const std::string page = m_strInstallDir + "\\left\\items.vbs";
-    const std::string scratch = m_strInstallDir + "\\left\\temp.htm";
+    CScratchFile scratch(page);
     SetFileAttributes(page, FILE_ATTRIBUTE_NORMAL);
-    if (!WriteRewrittenPage(page, scratch, ResetStartChapterLine))
+    if (!WriteRewrittenPage(page, scratch.Path(), ResetStartChapterLine))
         return false;
-    return ReplacePage(scratch, page);
+    if (!ReplacePage(scratch.Path(), page))
+        return false;
+    scratch.Used();
+    return true;
 }

@@ -2,11 +2,13 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstdint>
 #include <exception>
 
 #include "common/cd_drive.h"
 #include "common/system_error.h"
 #include "install/install_state.h"
+#include "platform/error/error.h"
 #include "platform/fs/fs.h"
 #include "platform/text/text.h"
 
@@ -14,9 +16,17 @@ DECLARE_THREAD_CLASS(CWorkThread);
 
 namespace {
 
-// Deeper than any course tree; keeps a folder link that points back up
-// from walking for ever.
+// Deeper than any course tree.
 constexpr int kMaxFolderDepth = 64;
+// A file at least this large takes long enough to copy that the dialog is
+// to show its name at once.
+constexpr std::uint64_t kLongCopyBytes = 1 << 20;
+
+// The folder part of a search pattern, with its trailing backslash.
+std::string FolderOfPattern(const std::string& pattern) {
+    std::size_t slash = text::FindLastBackslash(pattern);
+    return slash == std::string::npos ? std::string() : pattern.substr(0, slash + 1);
+}
 
 }  // namespace
 
@@ -42,6 +52,12 @@ DWORD CWorkThread::Run() {
             Fail(code);
         CopyFiles(m_strCdRoot + "*.*");
         SetFileAttributes(m_strInstallDir + "\\navbar\\navbar.htm", FILE_ATTRIBUTE_NORMAL);
+        if (m_nFailed > 0) {
+            // Neither the pages nor the next CD: a run of this CD again is
+            // to find the course as this one left it.
+            ReportLostFiles();
+            FailInstallation();
+        }
         if (g_bLastCd && !(PatchNavbar() && CopyTvPages() && ResetStartChapter()))
             Fail(kWorkerExit);
         PostNotice(WM_INSTALL_CD_DONE);
@@ -61,8 +77,38 @@ void CWorkThread::Fail(DWORD code) {
     ExitThread(code);
 }
 
+void CWorkThread::FailInstallation() {
+    g_bInstallFailed = true;
+    Fail(kWorkerExit);
+}
+
 void CWorkThread::PostNotice(UINT message) {
+    if (message == WM_INSTALL_PROGRESS && !m_throttle.ShouldSend(g_nOverallPercent))
+        return;
     PostMessage(m_hNotifyWnd, message, 0, 0);
+}
+
+void CWorkThread::SendHeldBackNotice() {
+    if (!m_throttle.HasHeldBack())
+        return;
+    m_throttle.MarkSent(g_nOverallPercent);
+    PostMessage(m_hNotifyWnd, WM_INSTALL_PROGRESS, 0, 0);
+}
+
+void CWorkThread::RecordFailure(const std::string& destination, DWORD error) {
+    if (m_nFailed == 0) {
+        m_strFirstFailed = destination;
+        m_dwFirstFailedError = error;
+    }
+    if (m_nFailed < INT_MAX)
+        ++m_nFailed;
+}
+
+void CWorkThread::ReportLostFiles() {
+    std::string reason = text::TrimRight(FormatSystemMessage(m_dwFirstFailedError));
+    AfxMessageBox("有 " + std::to_string(m_nFailed) +
+                  " 个文件没有复制成功，课件安装没有完成。\n第一个是：" + m_strFirstFailed +
+                  "\n原因：" + reason + "\n请排除问题后重新安装。");
 }
 
 DWORD CWorkThread::PrepareSource() {
@@ -115,53 +161,94 @@ void CWorkThread::CountFiles(const std::string& folderOrPattern, int depth) {
         pattern += "*.*";
         m_bCountStarted = 1;
     }
-    CFileFind finder;
-    bool more = finder.FindFile(pattern);
-    while (more) {
-        more = finder.FindNextFile();
-        if (finder.IsDots())
-            continue;
-        std::string name = finder.GetFileName();
-        std::string path = finder.GetFilePath();
-        bool isFolder = finder.IsDirectory();
-        if (!IsWalked(name, path, isFolder))
+    const std::string folder = FolderOfPattern(pattern);
+    CWalkFolder root;
+    if (root.OpenRoot(folder.empty() ? "." : folder))
+        CountIn(root, folder, depth);
+}
+
+void CWorkThread::CountIn(CWalkFolder& folder, const std::string& winFolder, int depth) {
+    WalkEntry entry;
+    while (folder.Next(&entry)) {
+        if (entry.kind == WalkKind::Other)
+            continue;  // a FIFO, a device, a link out of the CD or back up
+        const bool isFolder = entry.kind == WalkKind::Folder;
+        const std::string path = winFolder + entry.name;
+        if (!IsWalked(entry.name, path, isFolder))
             continue;
         if (isFolder) {
             if (depth >= kMaxFolderDepth)
                 continue;
             CreateDirectory(Destination(path));
-            CountFiles(path + "\\*.*", depth + 1);
-        } else if (IsCounted(name) && m_nTotal < INT_MAX) {
+            CWalkFolder child;
+            if (child.OpenChild(folder))
+                CountIn(child, path + "\\", depth + 1);
+        } else if (IsCounted(entry.name) && m_nTotal < INT_MAX) {
             ++m_nTotal;
         }
     }
 }
 
 void CWorkThread::CopyFiles(const std::string& pattern, int depth) {
-    CFileFind finder;
-    bool more = finder.FindFile(pattern);
-    while (more) {
-        more = finder.FindNextFile();
-        if (finder.IsDots())
+    const std::string folder = FolderOfPattern(pattern);
+    CWalkFolder root;
+    if (!root.OpenRoot(folder.empty() ? "." : folder)) {
+        RecordFailure(Destination(folder), GetLastError());
+        return;
+    }
+    CopyIn(root, folder, depth);
+}
+
+void CWorkThread::CopyIn(CWalkFolder& folder, const std::string& winFolder, int depth) {
+    // The destination folder is opened once, at its first file.
+    CCopyTarget target;
+    bool targetTried = false;
+    DWORD targetError = ERROR_SUCCESS;
+    auto announceLongCopy = [this](std::uint64_t size) {
+        if (size >= kLongCopyBytes)
+            SendHeldBackNotice();
+    };
+    WalkEntry entry;
+    for (;;) {
+        if (!folder.Next(&entry)) {
+            // A disc that can't be read to the end loses what it still held.
+            if (GetLastError() != ERROR_NO_MORE_FILES)
+                RecordFailure(Destination(winFolder), GetLastError());
+            break;
+        }
+        if (entry.kind == WalkKind::Other)
             continue;
-        std::string name = finder.GetFileName();
-        std::string path = finder.GetFilePath();
-        bool isFolder = finder.IsDirectory();
-        if (!IsWalked(name, path, isFolder))
+        const bool isFolder = entry.kind == WalkKind::Folder;
+        const std::string path = winFolder + entry.name;
+        if (!IsWalked(entry.name, path, isFolder))
             continue;
         if (isFolder) {
-            if (depth < kMaxFolderDepth && m_nPercent != 100)
-                CopyFiles(path + "\\*.*", depth + 1);
+            if (depth < kMaxFolderDepth && m_nPercent != 100) {
+                CWalkFolder child;
+                if (child.OpenChild(folder))
+                    CopyIn(child, path + "\\", depth + 1);
+                else
+                    RecordFailure(Destination(path), GetLastError());
+            }
             continue;
         }
-        if (IsCounted(name)) {
+        if (IsCounted(entry.name)) {
             std::string destination = Destination(path);
             g_nFilePercent = 0;
             g_strCurrentFile.Set(destination);
             PostNotice(WM_INSTALL_PROGRESS);
-            // A file that can't be copied (a read-only one already there, say)
-            // still counts, so that the run reaches its end.
-            CopyFile(path, destination, false);
+            if (!targetTried) {
+                targetTried = true;
+                if (!target.Open(Destination(winFolder)))
+                    targetError = GetLastError();
+            }
+            // A file that can't be copied still counts, so that the run
+            // reaches its end; the run then ends as failed. A read-only file
+            // already in the course is kept, as the original system did.
+            if (targetError != ERROR_SUCCESS)
+                RecordFailure(destination, targetError);
+            else if (target.CopyFrom(folder, announceLongCopy) == CCopyTarget::kFailed)
+                RecordFailure(destination, GetLastError());
             g_nFilePercent = 100;
             PostNotice(WM_INSTALL_PROGRESS);
             if (m_nCopied < INT_MAX)

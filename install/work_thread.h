@@ -7,6 +7,8 @@
 
 #include <string>
 
+#include "install/notice_throttle.h"
+#include "platform/fs/tree_copy.h"
 #include "platform/thread/thread.h"
 #include "platform/ui/ui.h"
 
@@ -30,7 +32,9 @@ public:
     DWORD PrepareSource();
     // Counting walk: the first call gets the CD root and adds "*.*".
     void CountFiles(const std::string& folderOrPattern, int depth = 0);
-    // Copy walk over a search pattern.
+    // Copy walk over a search pattern. Both walks take regular files and
+    // folders only, follow links only inside the CD and never into a folder
+    // already on their path, and so always see the same tree.
     void CopyFiles(const std::string& pattern, int depth = 0);
 
     // Page patching (page_patching.cpp).
@@ -52,13 +56,34 @@ public:
     std::string m_strInstallDir;
     int m_nTotal = 0;
 
+    // Files (or folders of the CD) the copy walk could not copy: how many,
+    // the first one's destination and the system's reason for it. A
+    // read-only file already in the course is kept, which is no failure.
+    int m_nFailed = 0;
+    std::string m_strFirstFailed;
+    DWORD m_dwFirstFailedError = 0;
+
 protected:
-    // Posts a notice to m_hNotifyWnd (tests watch the values here).
+    // Posts a notice to m_hNotifyWnd (tests watch the values here). Progress
+    // notices are thinned out by m_throttle; the dialog shows the latest
+    // values with the next one that goes out.
     virtual void PostNotice(UINT message);
 
 private:
     // Ends the run: WM_QUIT to the dialog, then the thread ends with code.
     [[noreturn]] void Fail(DWORD code);
+    // The run ends as a failure of the installation (the program's quit
+    // code tells whoever started it): after lost files.
+    [[noreturn]] void FailInstallation();
+    // Tells how many files were lost, the first and why.
+    void ReportLostFiles();
+    void RecordFailure(const std::string& destination, DWORD error);
+    // Sends the progress values held back, before a long copy.
+    void SendHeldBackNotice();
+    // The walks below their root; folder is the entry's Windows folder path
+    // with its trailing backslash.
+    void CountIn(CWalkFolder& folder, const std::string& winFolder, int depth);
+    void CopyIn(CWalkFolder& folder, const std::string& winFolder, int depth);
     // Where an entry of the CD goes: the installed course folder + "\" +
     // the entry's path after its first backslash.
     std::string Destination(const std::string& sourcePath) const;
@@ -68,4 +93,6 @@ private:
     bool IsCounted(const std::string& fileName) const;
     int OverallPercent() const;
     bool ReplacePage(const std::string& scratchPath, const std::string& pagePath);
+
+    CNoticeThrottle m_throttle;
 };

@@ -2,6 +2,8 @@
 // run (drive, description, record).
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <filesystem>
 
 #include "install/install_state.h"
@@ -171,13 +173,43 @@ TEST_F(CopyWalkTest, EmptyCdCopiesNothing) {
     EXPECT_TRUE(std::filesystem::is_empty(env.course));
 }
 
-TEST_F(CopyWalkTest, AFolderLinkBackUpDoesNotWalkForEver) {
+TEST_F(CopyWalkTest, AFolderLinkBackUpIsNotFollowed) {
     Cd("a/index.htm");
     std::filesystem::create_directory_symlink(env.cd, env.cd + "/a/loop");
+    std::filesystem::create_directory_symlink(".", env.cd + "/a/here");
     Walk();
-    EXPECT_GT(worker.m_nTotal, 1);
+    // The folders are already on the walk's path: neither is entered.
+    EXPECT_EQ(worker.m_nTotal, 1);
     EXPECT_EQ(worker.m_nCopied, worker.m_nTotal);
     EXPECT_EQ(g_nOverallPercent, 100);
+    EXPECT_FALSE(Installed("a/loop"));
+    EXPECT_FALSE(Installed("a/here"));
+    EXPECT_EQ(worker.m_nFailed, 0);
+}
+
+TEST_F(CopyWalkTest, FilesThatCantBeCopiedAreCountedAndTheWalkGoesOn) {
+    Cd("a.htm", "a");
+    Cd("b.htm", "b");
+    Cd("sub/c.htm", "c");
+    // A folder stands where two of the files go.
+    std::filesystem::create_directories(env.course + "/a.htm");
+    std::filesystem::create_directories(env.course + "/sub/c.htm");
+    Walk();
+    EXPECT_EQ(worker.m_nFailed, 2);
+    EXPECT_EQ(worker.m_strFirstFailed.rfind("H:\\course\\", 0), 0u);
+    EXPECT_EQ(worker.m_dwFirstFailedError, static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(InstallTestEnv::ReadFile(env.course + "/b.htm"), "b");
+    EXPECT_EQ(worker.m_nCopied, 3);
+    EXPECT_EQ(g_nOverallPercent, 100);
+}
+
+TEST_F(CopyWalkTest, FifosOnTheDiscAreNeitherCountedNorOpened) {
+    Cd("a.htm");
+    ASSERT_EQ(mkfifo((env.cd + "/pipe.htm").c_str(), 0644), 0);
+    Walk();
+    EXPECT_EQ(worker.m_nTotal, 1);
+    EXPECT_FALSE(Installed("pipe.htm"));
+    EXPECT_EQ(worker.m_nFailed, 0);
 }
 
 // ---- the start of a run ---------------------------------------------------
@@ -252,6 +284,26 @@ TEST_F(WorkerRunTest, ACdThatIsNotTheLastIsCopiedAndItsNavbarMadeWritableOnly) {
     EXPECT_EQ(GetFileAttributes(env.courseWin + "\\navbar\\navbar.htm") & FILE_ATTRIBUTE_READONLY,
               0u);
     EXPECT_TRUE(env.renderer->MessageBoxTexts().empty());
+}
+
+TEST_F(WorkerRunTest, LostFilesEndTheRunAsFailedBeforeThePagesAndTheNextCd) {
+    SetupIni("2", "2");
+    Cd("index.htm");
+    Cd("navbar/navbar.htm", "<html></html>");
+    std::filesystem::create_directories(env.course + "/index.htm");
+    g_bInstallFailed = false;
+    CRecordingWorker run;
+    EXPECT_EQ(RunOnThread([&] { run.Run(); }), 1030u);
+    EXPECT_TRUE(g_bInstallFailed);
+    for (const auto& n : run.notices)
+        EXPECT_NE(n.message, static_cast<UINT>(WM_INSTALL_CD_DONE));
+    std::vector<std::string> boxes = env.renderer->MessageBoxTexts();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].rfind("有 1 个文件没有复制成功", 0), 0u) << boxes[0];
+    EXPECT_NE(boxes[0].find("H:\\course\\index.htm"), std::string::npos) << boxes[0];
+    // The navigation page was copied but not patched.
+    EXPECT_EQ(InstallTestEnv::ReadFile(env.course + "/navbar/navbar.htm"), "<html></html>");
+    g_bInstallFailed = false;
 }
 
 TEST_F(WorkerRunTest, AFailingPageStepOnTheLastCdEndsWithoutCdDone) {

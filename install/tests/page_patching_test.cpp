@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <iterator>
 
 #include "install/install_state.h"
 #include "install/page_rules.h"
@@ -129,7 +130,10 @@ TEST_F(PagePatchingTest, ExtendNameWithFewerThanTwoQuotesFailsAndLeavesThePage) 
     EXPECT_FALSE(
         Run([&] { return worker.PatchExtendName(env.courseWin + "\\navbar\\tvInclude.htm"); }));
     EXPECT_EQ(Read("navbar/tvInclude.htm"), "line one\r\nextendname=\"asf\r\n");
-    EXPECT_TRUE(InstallTestEnv::Exists(Path("navbar/temp.htm")));
+    // The failed step's scratch file is gone with it.
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(Path("navbar")),
+                            std::filesystem::directory_iterator()),
+              1);
 
     Write("navbar/tvOpen.htm", "extendname = asf\r\n");
     EXPECT_FALSE(

@@ -275,6 +275,15 @@ UINT GetDriveType(const std::string& root) {
     return DRIVE_FIXED;
 }
 
+bool DriveTableUsable() {
+    struct stat st;
+    if (stat(DrivesDir().c_str(), &st) != 0)
+        return FailErrno(errno);
+    if (!S_ISDIR(st.st_mode))
+        return Fail(ERROR_DIRECTORY);
+    return true;
+}
+
 bool SetDriveTarget(char letter, const std::string& unixFolder, bool asCdRom) {
     letter = NormalLetter(letter);
     if (!IsLetter(letter) || unixFolder.empty() || unixFolder.find('\0') != std::string::npos)

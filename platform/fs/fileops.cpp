@@ -7,7 +7,6 @@
 // rather than left to the kernel, which lets root write anything.
 #include <dirent.h>
 #include <fcntl.h>
-#include <sys/sendfile.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -18,6 +17,7 @@
 
 #include "platform/fs/fs.h"
 #include "platform/fs/fs_internal.h"
+#include "platform/text/text.h"
 
 using namespace fs_detail;
 
@@ -55,125 +55,36 @@ bool IsReadOnly(const struct stat& st) {
     return !(st.st_mode & S_IWUSR);
 }
 
-bool ReadWriteLoop(int in, int out) {
-    char buf[1 << 16];
-    for (;;) {
-        ssize_t n = read(in, buf, sizeof buf);
-        if (n == 0)
-            return true;
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            return false;
-        }
-        for (ssize_t done = 0; done < n;) {
-            ssize_t w = write(out, buf + done, static_cast<std::size_t>(n - done));
-            if (w < 0) {
-                if (errno == EINTR)
-                    continue;
-                return false;
-            }
-            done += w;
-        }
-    }
-}
-
-// One kernel copy; the kinds of file (or pairs of file systems) that refuse
-// copy_file_range fall back to sendfile, then to plain reads and writes. Each
-// call continues from the file offsets the previous one left.
-bool CopyData(int in, int out) {
-    bool any = false;
-    for (;;) {
-        ssize_t n = copy_file_range(in, nullptr, out, nullptr, std::size_t{1} << 30, 0);
-        if (n > 0) {
-            any = true;
-            continue;
-        }
-        if (n == 0) {
-            // Files that report no size (procfs and the like) copy nothing here.
-            return any || ReadWriteLoop(in, out);
-        }
-        if (errno == EINTR)
-            continue;
-        if (errno != EXDEV && errno != ENOSYS && errno != EOPNOTSUPP && errno != EINVAL &&
-            errno != EBADF)
-            return false;
-        break;
-    }
-    for (;;) {
-        ssize_t n = sendfile(out, in, nullptr, std::size_t{1} << 30);
-        if (n > 0)
-            continue;
-        if (n == 0)
-            return true;
-        if (errno == EINTR)
-            continue;
-        if (errno != EINVAL && errno != ENOSYS)
-            return false;
-        break;
-    }
-    return ReadWriteLoop(in, out);
-}
-
-// Copies between Unix paths. The target is written in place (as the original
-// system did); a failed copy removes the target rather than leave part of it.
+// Copies between Unix paths through CopyIntoFolder: the target is replaced
+// whole or not at all.
 bool CopyUnixFile(const std::string& src, const std::string& dst, bool failIfExists) {
-    CFd in(open(src.c_str(), O_RDONLY | O_CLOEXEC));
+    CFd in(open(src.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
     if (in.Get() < 0)
         return FailErrno(errno);
     struct stat sst;
     if (fstat(in.Get(), &sst) != 0)
         return FailErrno(errno);
-    if (S_ISDIR(sst.st_mode))
+    if (!S_ISREG(sst.st_mode))
         return Fail(ERROR_ACCESS_DENIED);
-
+    const std::string name = UnixBaseName(dst);
+    if (name.empty() || name == "." || name == "..")
+        return Fail(ERROR_ACCESS_DENIED);
+    CFd folder(open(UnixParent(dst).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (folder.Get() < 0)
+        return Fail(errno == ENOENT || errno == ENOTDIR ? ERROR_PATH_NOT_FOUND
+                                                        : ErrorFromErrno(errno));
+    // Replacing a file by itself would only destroy it on failure.
+    struct stat dstStat;
+    if (fstatat(folder.Get(), name.c_str(), &dstStat, 0) == 0 && dstStat.st_dev == sst.st_dev &&
+        dstStat.st_ino == sst.st_ino)
+        return Fail(ERROR_SHARING_VIOLATION);
     CFolderChange change(dst);
-    // A new file gets the source's permissions, read-only included, as the
-    // original system kept the read-only attribute of copied files. Creating
-    // it exclusively first spares the common case (a new file) a lookup.
-    mode_t mode = sst.st_mode & 0777;
-    CFd out(open(dst.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode));
-    struct stat dst_st;
-    bool existed = false;
-    if (out.Get() < 0 && errno == EEXIST) {
-        if (failIfExists)
-            return Fail(ERROR_FILE_EXISTS);
-        existed = stat(dst.c_str(), &dst_st) == 0;
-        if (existed) {
-            if (S_ISDIR(dst_st.st_mode) || IsReadOnly(dst_st))
-                return Fail(ERROR_ACCESS_DENIED);
-            // Truncating the target would destroy the source.
-            if (dst_st.st_dev == sst.st_dev && dst_st.st_ino == sst.st_ino)
-                return Fail(ERROR_SHARING_VIOLATION);
-        }
-        out.Reset(open(dst.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode));
-    }
-    if (out.Get() < 0) {
-        if (errno == EEXIST)
-            return Fail(ERROR_FILE_EXISTS);
-        if (errno == ENOENT)
-            return Fail(ERROR_PATH_NOT_FOUND);  // the target's folder
-        return FailErrno(errno);
-    }
-    bool ok = CopyData(in.Get(), out.Get());
-    int err = errno;
-    if (ok) {
-        struct timespec times[2] = {{0, UTIME_OMIT}, sst.st_mtim};
-        futimens(out.Get(), times);
-        if (existed && IsReadOnly(sst))
-            fchmod(out.Get(), dst_st.st_mode & 07777 & ~kAllWrite);
-    }
-    if (!out.Close() && ok) {
-        ok = false;
-        err = errno;
-    }
-    if (!ok) {
-        unlink(dst.c_str());
-        if (existed)
-            change.Removed();
-        return FailErrno(err);
-    }
-    if (!existed)
+    bool created = false;
+    bool readOnlyKept = false;
+    if (!CopyIntoFolder(in.Get(), sst, folder.Get(), name, failIfExists, false, &created,
+                        &readOnlyKept))
+        return false;
+    if (created)
         change.Added();
     SetLastError(ERROR_SUCCESS);
     return true;
@@ -403,6 +314,16 @@ bool ReplaceFile(const std::string& from, const std::string& to) {
     arrived.Added();
     SetLastError(ERROR_SUCCESS);
     return true;
+}
+
+std::string ScratchPathBeside(const std::string& path) {
+    // A trail byte that looks like a backslash is not a separator.
+    std::size_t sep = text::FindLastBackslash(path);
+    std::size_t fwd = path.rfind('/');
+    if (fwd != std::string::npos && (sep == std::string::npos || fwd > sep))
+        sep = fwd;
+    std::string folder = sep == std::string::npos ? std::string() : path.substr(0, sep + 1);
+    return folder + ScratchName();
 }
 
 bool CreateDirectory(const std::string& path) {

@@ -38,6 +38,11 @@ DWORD GetLogicalDrives();
 // whose target is missing.
 UINT GetDriveType(const std::string& root);
 
+// Whether the prefix holds a drive table (its drives/ folder): false, with
+// the last error, when the prefix can't be made or read (TELVORA_PREFIX
+// below a regular file, say); no path can then be mapped.
+bool DriveTableUsable();
+
 // Point a drive letter at a Unix folder (UTF-8), replacing an earlier entry.
 // With asCdRom the letter is also recorded as a CD-ROM drive in the registry.
 bool SetDriveTarget(char letter, const std::string& unixFolder, bool asCdRom);
@@ -96,6 +101,11 @@ DWORD GetFileAttributes(const std::string& path);
 // One kernel copy (copy_file_range or sendfile). With failIfExists an
 // existing target is an error (ERROR_FILE_EXISTS); otherwise it is replaced,
 // unless it is read-only (ERROR_ACCESS_DENIED, as on the original system).
+//
+// The data never go into the target in place: they are written beside it
+// and take its name when complete, so the target holds its old or its new
+// bytes whatever happens (a full disk, the process killed), and a failed copy
+// leaves nothing behind. The modification time is the source's.
 bool CopyFile(const std::string& from, const std::string& to, bool failIfExists);
 bool DeleteFile(const std::string& path);
 // Fails when the target exists (ERROR_ALREADY_EXISTS).
@@ -105,6 +115,11 @@ bool MoveFile(const std::string& from, const std::string& to);
 // always either the old or the new file, so a rewritten page or description
 // is never lost half-way.
 bool ReplaceFile(const std::string& from, const std::string& to);
+// A scratch file path in the folder of path, unique to this call and
+// process (for a rewrite that then replaces the file with ReplaceFile).
+// Scratch files that a killed process left are removed by the next copy into
+// that folder (CCopyTarget::Open).
+std::string ScratchPathBeside(const std::string& path);
 bool CreateDirectory(const std::string& path);
 bool RemoveDirectory(const std::string& path);
 bool FileExists(const std::string& path);  // a file or a folder

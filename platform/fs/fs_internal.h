@@ -100,4 +100,21 @@ private:
     struct stat m_pre {};
 };
 
+// ---- whole-file copies (tree_copy.cpp) -------------------------------------
+
+// A scratch name for a file beside its target: kScratchPrefix, this
+// process's id, "-", a serial number.
+std::string ScratchName();
+// A scratch name whose process has ended (a killed run's leftover).
+bool IsStaleScratchName(std::string_view name);
+// Copies the open regular file in (its stat sst) into the folder dirFd as
+// name, never writing over the target in place (see CCopyTarget). *created
+// tells whether name is new. failIfExists refuses an existing name;
+// knownAbsent spares the look at the name when the caller's listing of the
+// folder says it is not there. An
+// existing read-only file is kept: false with *readOnlyKept set and
+// ERROR_ACCESS_DENIED.
+bool CopyIntoFolder(int in, const struct stat& sst, int dirFd, const std::string& name,
+                    bool failIfExists, bool knownAbsent, bool* created, bool* readOnlyKept);
+
 }  // namespace fs_detail

@@ -76,6 +76,11 @@ public:
         return it->second.name;
     }
 
+    bool Has(const std::string& folder) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_folders.count(folder) != 0;
+    }
+
     // Applies this process's own change when the index was current just
     // before it; otherwise drops the index.
     void Apply(const std::string& folder, const struct stat& pre, const std::string& name,
@@ -187,7 +192,10 @@ std::optional<std::string> FindNameNoCase(const std::string& folder, const struc
 
 CFolderChange::CFolderChange(const std::string& unixPath)
     : m_folder(UnixParent(unixPath)), m_name(UnixBaseName(unixPath)) {
-    m_havePre = stat(m_folder.c_str(), &m_pre) == 0;
+    // Only an index that exists can be kept current. One made meanwhile by
+    // another thread is checked against the folder's time when used, like
+    // any index after a change by another process.
+    m_havePre = Cache().Has(m_folder) && stat(m_folder.c_str(), &m_pre) == 0;
 }
 
 void CFolderChange::Added() {

@@ -160,6 +160,11 @@ sqlite3* ThreadConnection() {
             throw CStoreError{StatusFromSqlite(rc)};
         }
         sqlite3_busy_timeout(db, static_cast<int>(g_dwBusyTimeoutMs.load()));
+        // The write-ahead log and its index stay when a connection closes:
+        // making and deleting both again costs every short-lived program
+        // (and every thread) more than its query does.
+        int persist = 1;
+        sqlite3_file_control(db, "main", SQLITE_FCNTL_PERSIST_WAL, &persist);
         try {
             PrepareSchema(db);
         } catch (...) {

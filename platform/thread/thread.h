@@ -52,9 +52,10 @@ DWORD GetExitCodeThread(const HTHREAD& thread);
 HTHREAD StartThread(std::function<DWORD()> fn);
 
 // The framework's thread class. Subclasses override Run (return value = exit
-// code). With m_bAutoDelete the object deletes itself when Run returns; a
-// thread that ends with ExitThread leaves its object alive, as the
-// framework's did.
+// code). With m_bAutoDelete the object deletes itself when its thread ends,
+// whether Run returns or the thread ends with ExitThread or an error; so a
+// starter that needs the object or its handle afterwards starts the thread
+// suspended, takes what it needs, then resumes it.
 class CWinThread {
 public:
     CWinThread();
@@ -62,8 +63,14 @@ public:
     CWinThread(const CWinThread&) = delete;
     CWinThread& operator=(const CWinThread&) = delete;
 
-    // Starts the thread (false on failure, with last error).
-    bool CreateThread();
+    // CreateThread's flag (the value of the system's CREATE_SUSPENDED).
+    static constexpr DWORD kCreateSuspended = 0x4;
+    // Starts the thread (false on failure, with last error); with
+    // kCreateSuspended it waits for ResumeThread before running Run.
+    bool CreateThread(DWORD flags = 0);
+    // Lets a suspended thread run. With m_bAutoDelete the object may be gone
+    // as soon as this returns.
+    void ResumeThread();
     virtual DWORD Run() = 0;
 
     HTHREAD Handle() const { return m_hThread; }
@@ -71,6 +78,10 @@ public:
 
 protected:
     HTHREAD m_hThread;
+
+private:
+    struct ResumeGate;
+    std::shared_ptr<ResumeGate> m_resume;
 };
 
 // Run-time classes: a thread class registered under its name can be created

@@ -19,6 +19,8 @@ constexpr int kStatusMediaSkipped = ExitStatusOfCode(kQuitMediaSkipped);  // 244
 constexpr int kStatusNoDecision = ExitStatusOfCode(kQuitNoFlagFile);      // 236
 constexpr int kStatusNoSetupIni = ExitStatusOfCode(kEndProgress);         // 240
 constexpr int kStatusBadRecord = ExitStatusOfCode(kQuitSetupError);       // 241
+constexpr int kStatusFailed = ExitStatusOfCode(kQuitInstallFailed);       // 245
+constexpr int kStatusRunning = ExitStatusOfCode(kQuitInstallRunning);     // 246
 
 std::string ReadText(const std::string& unixPath) {
     std::ifstream in(unixPath, std::ios::binary);
@@ -54,6 +56,12 @@ std::string DescribeInstallerStatus(int status) {
         case kStatusBadRecord:
             return "the installer found the course description or the registry record unusable "
                    "(code 1009)";
+        case kStatusFailed:
+            return "the installer could not complete the CD: files could not be copied or "
+                   "setup.ini could not be moved on to the next CD (code 1013; see its message)";
+        case kStatusRunning:
+            return "another installer is installing this course at the same time; nothing was "
+                   "changed (code 1014)";
         case -1:
             return "the installer could not be started: " +
                    text::GbkToUtf8(text::TrimRight(FormatSystemMessage(GetLastError())));

@@ -43,6 +43,7 @@ TEST_F(CRegistryTest, WalksSubKeyNamesAndRefusesEmptyOnes) {
     EXPECT_EQ(RegOpenKeyEx(HKEY_CURRENT_USER, "a\\b", &key), ERROR_SUCCESS);
     HKEY same = nullptr;
     EXPECT_EQ(RegOpenKeyEx(key, nullptr, &same), ERROR_SUCCESS);
+    RegCloseKey(same);
     EXPECT_EQ(RegOpenKeyEx(key, "", &same), ERROR_SUCCESS);
     RegCloseKey(same);
     RegCloseKey(key);

@@ -146,9 +146,22 @@ TEST(WinThread, AutoDeleteObjectGoesButTheCodeStays) {
     EXPECT_EQ(GetExitCodeThread(handle), 1006u);
 }
 
-TEST(WinThread, ExitThreadLeavesTheObjectAlive) {
+TEST(WinThread, ExitThreadDeletesAnAutoDeleteObjectToo) {
     std::atomic<bool> destroyed{false};
     auto* worker = new CCountingThread(&destroyed, 1060, true);
+    ASSERT_TRUE(worker->CreateThread(CWinThread::kCreateSuspended));
+    // Suspended: the object and its handle are safe to read until resumed.
+    HTHREAD handle = worker->Handle();
+    worker->ResumeThread();
+    ASSERT_EQ(WaitForThread(handle, 10000), WAIT_OBJECT_0);
+    EXPECT_TRUE(destroyed);
+    EXPECT_EQ(GetExitCodeThread(handle), 1060u);
+}
+
+TEST(WinThread, ExitThreadWithoutAutoDeleteLeavesTheObjectToItsOwner) {
+    std::atomic<bool> destroyed{false};
+    auto* worker = new CCountingThread(&destroyed, 1030, true);
+    worker->m_bAutoDelete = false;
     ASSERT_TRUE(worker->CreateThread());
     ASSERT_EQ(WaitForThread(worker->Handle(), 10000), WAIT_OBJECT_0);
     EXPECT_FALSE(destroyed);
@@ -156,7 +169,20 @@ TEST(WinThread, ExitThreadLeavesTheObjectAlive) {
     HTHREAD handle = worker->Handle();
     delete worker;
     EXPECT_TRUE(destroyed);
-    EXPECT_EQ(GetExitCodeThread(handle), 1060u);
+    EXPECT_EQ(GetExitCodeThread(handle), 1030u);
+}
+
+TEST(WinThread, ASuspendedThreadRunsOnlyWhenResumed) {
+    std::atomic<bool> destroyed{false};
+    auto* worker = new CCountingThread(&destroyed, 5, false);
+    worker->m_bAutoDelete = false;
+    ASSERT_TRUE(worker->CreateThread(CWinThread::kCreateSuspended));
+    EXPECT_EQ(WaitForThread(worker->Handle(), 50), static_cast<DWORD>(WAIT_TIMEOUT));
+    EXPECT_FALSE(worker->m_handleSeen);
+    worker->ResumeThread();
+    ASSERT_EQ(WaitForThread(worker->Handle(), 10000), WAIT_OBJECT_0);
+    EXPECT_EQ(worker->m_handleSeen, worker->Handle());
+    delete worker;
 }
 
 TEST(WinThread, WithoutAutoDeleteTheOwnerDeletesAndStartsOnlyOnce) {

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -18,6 +19,12 @@ constexpr DWORD kDefaultTimeoutMs = 30000;
 constexpr double kLongestTimeoutSeconds = 7 * 24 * 3600.0;
 
 std::vector<AnswerRule> ReadAnswers(const char* path) {
+    // A folder opens like a file and then reads as nothing.
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec)) {
+        std::fprintf(stderr, "telvora: cannot read the answer file %s: it is a folder\n", path);
+        return {};
+    }
     std::ifstream file(path, std::ios::binary);
     if (!file) {
         std::fprintf(stderr, "telvora: cannot read the answer file %s: %s\n", path,

@@ -87,8 +87,9 @@ TEST_F(InstallRunsTest, FailuresAreToldApart) {
     struct Case {
         int status;
         const char* says;
-    } cases[] = {{236, "installasf.txt"}, {240, "setup.ini"}, {241, "registry record"},
-                 {139, "signal 11"},      {7, "status 7"},    {-1, "could not be started"}};
+    } cases[] = {{236, "installasf.txt"}, {240, "setup.ini"},        {241, "registry record"},
+                 {139, "signal 11"},      {7, "status 7"},           {-1, "could not be started"},
+                 {245, "code 1013"},      {246, "another installer"}};
     for (const Case& c : cases) {
         SetNowCd(1);
         InstallRunsResult r = Run([&](int, const std::string&) { return c.status; });
