@@ -242,15 +242,6 @@ TEST_F(LessonDlgTest, ValuesThatDoNotFitTheBufferAreNotRead) {
     EXPECT_EQ(m_log->Calls().back(), "download");
 }
 
-TEST_F(LessonDlgTest, AKeyLineWithoutEqualsGivesTheWholeLine) {
-    ASSERT_EQ(RegDeleteTree(HKEY_CURRENT_USER, "software\\telvora\\c1"), ERROR_SUCCESS);
-    WriteIni("version 20040301\r\ncourseid = c1 \r\ndefault=index.htm\r\n");
-    CLessonDlg dlg;
-    Run(dlg);
-    EXPECT_EQ(m_boxes->Texts(), (Strings{"ini file version error", "open register error"}));
-    EXPECT_EQ(m_log->version, "version 20040301");
-}
-
 TEST_F(LessonDlgTest, ARefusedPutInfoIsToldAndNoUpdateRuns) {
     m_log->putInfoResult = FALSE;
     CLessonDlg dlg;
@@ -282,36 +273,6 @@ TEST_F(LessonDlgTest, WithoutSetupIniNothingIsReadOrHandedOn) {
     EXPECT_EQ(m_log->Calls(), (Strings{"create " + kHostedClsid, "load"}));
     // WM_QUIT posted to the dialog, not a quit request with a code.
     EXPECT_EQ(quit, 0);
-}
-
-TEST_F(LessonDlgTest, ALongProgramPathStillFindsItsCourse) {
-    // 120 characters of folders above bin\lesson: past the 99 characters a
-    // cut path would keep.
-    const std::string deep = m_root + "/" + std::string(60, 'd') + "/" + std::string(50, 'e');
-    fs::create_directories(deep + "/bin");
-    fs::copy_file(m_course + "/setup.ini", deep + "/setup.ini");
-    SetProgramPath((deep + "/bin/lesson").c_str());
-    CLessonDlg dlg;
-    Run(dlg);
-    EXPECT_GT(GetModuleFileName().size(), 99u);
-    EXPECT_EQ(dlg.m_strCourseDir, ToWindowsPath(deep).value_or("?") + "\\");
-    EXPECT_TRUE(m_boxes->Boxes().empty());
-    EXPECT_EQ(m_log->Calls().back(), "download");
-}
-
-TEST_F(LessonDlgTest, ABrowserThatCannotStartIsToldAndTheUpdateStillRuns) {
-    // A Windows program and no substitute for it.
-    ASSERT_TRUE(
-        RegPutString(HKEY_LOCAL_MACHINE, "Software\\Telvora\\Substitutes", "iexplore.exe", " "));
-    Write(m_course + "/systemInfo/soft/iexplore.exe", std::string("MZ\x90\0", 4));
-    CLessonDlg dlg;
-    Run(dlg);
-    ASSERT_EQ(m_boxes->Boxes().size(), 1u);
-    const CBox box = m_boxes->Boxes()[0];
-    EXPECT_EQ(box.text, FormatSystemMessage(ERROR_BAD_EXE_FORMAT));
-    EXPECT_EQ(box.type & MB_ICONINFORMATION, MB_ICONINFORMATION);
-    EXPECT_EQ(box.owner, nullptr);
-    EXPECT_EQ(m_log->Calls().back(), "download");
 }
 
 TEST_F(LessonDlgTest, OnALoopbackOnlyMachineTheUpdateMeetsAPendingQuit) {
