@@ -78,8 +78,6 @@ private:
     void SetIcon(HICON icon, bool bigIcon);
     // The installed version: the record's, else the one from setup.ini.
     std::string ReadInstalledVersion(const std::string& courseId, const std::string& iniVersion);
-    // Steps 6 to 13 of the start, after setup.ini was found.
-    void RunCourse(const std::string& setupIni);
     // A message box of the start: OK button, the program's name as caption,
     // the dialog as owner.
     void Say(const std::string& text);

@@ -1,10 +1,13 @@
 // CCorvane, the launcher's window class for the update control its main
 // dialog hosts (class {742FCBC2-1DA1-40C9-B8CE-7AE456142AD9}). It calls two
-// methods of the control's dispatch interface by dispatch id, as methods.
+// methods of the control's dispatch interface by dispatch id, as methods. A
+// call that the control refuses or that fails inside it throws a
+// CFrameworkError, as the framework's dispatch helper does.
 #pragma once
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "platform/com/dispatch_driver.h"
 #include "platform/ui/ui.h"
@@ -26,9 +29,6 @@ public:
                  std::int32_t bShowWindow);
     // Download (dispatch id 2).
     BOOL Download();
-
-    // A call that the control refuses or that fails inside it throws a
-    // CFrameworkError, as the framework's dispatch helper does.
 
 private:
     BOOL CallForTruth(DISPID id, const std::vector<CComVariant>& args, const char* name);
