@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 #include "common/tests/test_support.h"
@@ -158,10 +162,24 @@ TEST_F(CourseDescriptionTest, AdvanceCdCounterReplacesAReadOnlyFile) {
 
 TEST_F(CourseDescriptionTest, AdvanceCdCounterKeepsTheFileWhenItCannotWrite) {
     Ini("nowcd=1\r\n");
-    // A folder in the scratch file's place makes the write fail.
-    ASSERT_EQ(mkdir((ini + ".new").c_str(), 0755), 0);
-    EXPECT_FALSE(AdvanceCdCounter(Win(ini)));
+    // A file size limit below the new text makes the write fail (for root
+    // too, who may write into any folder).
+    struct rlimit old;
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    struct rlimit tiny = old;
+    tiny.rlim_cur = 4;
+    auto previousHandler = signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &tiny), 0);
+    const bool advanced = AdvanceCdCounter(Win(ini));
+    setrlimit(RLIMIT_FSIZE, &old);
+    signal(SIGXFSZ, previousHandler);
+    EXPECT_FALSE(advanced);
     EXPECT_EQ(CourseTestEnv::ReadFile(ini), "nowcd=1\r\n");
+    // No scratch file stays beside it.
+    std::size_t entries = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(env.root + "/course"))
+        entries += entry.path().filename() == "setup.ini" ? 0 : 1;
+    EXPECT_EQ(entries, 0u);
     EXPECT_FALSE(AdvanceCdCounter(Win(env.root + "/missing.ini")));
 }
 
