@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
-# The installation part of ./run demo: makes the sample two-CD course, then
-# installs it into a fresh prefix through telvora-setup, the way a user
-# would, with drive E: holding the CD. Headless with an answer file unless a
-# display is present (real windows then; the answer file still answers them
-# so that the demo runs on its own). Shows the installed course, the patched
-# navigation page, the transcript and the window snapshots.
+# ./run demo: makes the sample two-CD course, installs it into a fresh prefix
+# through telvora-setup, the way a user would, with drive E: holding the CD;
+# looks up a media file on the CD through the update control; publishes two
+# update packages on a local telvora-update-server and starts the course
+# with lesson, which logs in, offers and applies them. Headless with an
+# answer file unless a display is present (real windows then). Shows the
+# installed course, the patched navigation page, the recorded version, the
+# history page, the pages the course's browser was asked to open, the
+# transcript and the window snapshots.
 #
 # usage: scripts/demo.sh BUILD_DIR   (./run builds first)
 #   TELVORA_DEMO_DIR  where to work (default ./demo-out); replaced on each run
@@ -110,6 +113,86 @@ if [ -d "$COURSE" ] && [ -x "$BIN/telvora-ocx" ]; then
     [ "$ocx_status" -eq 0 ] || echo "demo: telvora-ocx failed (exit status $ocx_status)"
 fi
 
+update_status=0
+if [ -d "$COURSE" ] && [ -x "$BIN/lesson" ] && [ -x "$BIN/telvora-update-server" ]; then
+    section "an online update: two packages on a local update server"
+    # Two packages of the course: the first changes its start page, the
+    # second adds a chapter. Each is a tree under a top folder named after
+    # the course, as the update mirrors it onto the course folder.
+    PKG=$OUT/packages
+    mkdir -p "$PKG/p1/jsjyy01" "$PKG/p2/jsjyy01/content/chapter07"
+    gbk() { iconv -f UTF-8 -t GBK; }
+    { iconv -f GBK -t UTF-8 "$COURSE/index.htm" | sed 's|</body>|<p>2026年12月：课程内容已更新。</p></body>|'; } \
+        | gbk > "$PKG/p1/jsjyy01/index.htm"
+    printf '<html><head><title>第七章</title></head><body><h1>第七章 网络基础</h1></body></html>\r\n' \
+        | gbk > "$PKG/p2/jsjyy01/content/chapter07/index.htm"
+    printf '<html><body>第一次更新：首页新增更新说明。</body></html>\r\n' | gbk > "$PKG/notes1.htm"
+    printf '<html><body>第二次更新：新增第七章。</body></html>\r\n' | gbk > "$PKG/notes2.htm"
+    SERVER_DIR=$OUT/update-server
+    "$BIN/telvora-update-server" publish "$SERVER_DIR" --course jsjyy01 --code 26120701 \
+        --from "$PKG/p1/jsjyy01" --notes "$PKG/notes1.htm"
+    "$BIN/telvora-update-server" publish "$SERVER_DIR" --course jsjyy01 --code 26120702 \
+        --from "$PKG/p2/jsjyy01" --notes "$PKG/notes2.htm"
+    echo demo | "$BIN/telvora-update-server" user "$SERVER_DIR" add demo >/dev/null
+    echo "  user demo, password demo"
+
+    "$BIN/telvora-update-server" serve "$SERVER_DIR" --listen 127.0.0.1:0 \
+        > "$OUT/update-server.out" 2> "$OUT/update-server.log" &
+    server_pid=$!
+    trap 'kill "$server_pid" 2>/dev/null || true' EXIT
+    port=
+    for _ in $(seq 100); do
+        port=$(sed -n 's/^listening on 127\.0\.0\.1:\([0-9]*\)$/\1/p' "$OUT/update-server.out")
+        [ -n "$port" ] && break
+        kill -0 "$server_pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    if [ -z "$port" ]; then
+        echo "demo: the update server did not start (see $OUT/update-server.log)"
+        update_status=1
+    else
+        echo "  telvora-update-server serves $SERVER_DIR on 127.0.0.1:$port"
+        "$BIN/telvora-reg" add 'HKLM\Software\Telvora\Update' /v Server /d "127.0.0.1:$port" /f >/dev/null
+        # The course's browser: the pages it is asked to open are written
+        # down (and, with a display, opened for real).
+        cat > "$OUT/browser.sh" <<'BROWSER'
+#!/bin/sh
+printf '%s\n' "$*" >> "$TELVORA_DEMO_PAGES"
+if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && command -v xdg-open >/dev/null; then
+    exec xdg-open "$@"
+fi
+BROWSER
+        chmod +x "$OUT/browser.sh"
+        export TELVORA_DEMO_PAGES=$OUT/browser-pages.txt
+        : > "$TELVORA_DEMO_PAGES"
+        "$BIN/telvora-reg" add 'HKLM\Software\Telvora\Substitutes' /v iexplore.exe \
+            /d "$OUT/browser.sh %*" /f >/dev/null
+
+        section "lesson: the course opens, the update control logs in, offers and applies the update"
+        echo "  recorded version before: $("$BIN/telvora-reg" query 'HKCU\software\telvora\jsjyy01' /ve | sed -n 's/.*REG_SZ *//p')"
+        [ "${TELVORA_UI:-}" = headless ] || echo "  (real windows: log in as demo / demo and press 下载)"
+        lesson_status=0
+        "$COURSE/bin/lesson" || lesson_status=$?
+        echo "  lesson ended with exit status $lesson_status (quit code 1003 leaves 235)"
+        echo "  recorded version after:  $("$BIN/telvora-reg" query 'HKCU\software\telvora\jsjyy01' /ve | sed -n 's/.*REG_SZ *//p')"
+        echo "  the pages the course's browser was asked to open:"
+        sed 's|^|    |' "$TELVORA_DEMO_PAGES"
+        if [ -f "$COURSE/content/chapter07/index.htm" ]; then
+            echo "  the new chapter: content/chapter07/index.htm"
+        else
+            echo "demo: the update did not apply"
+            update_status=1
+        fi
+        section "systeminfo/alter.htm, the history page (GBK shown as UTF-8)"
+        tr -d '\r\000' < "$COURSE/systeminfo/alter.htm" | iconv -f GBK -t UTF-8
+        section "the update server's log"
+        sed 's|^|  |' "$OUT/update-server.log"
+    fi
+    kill "$server_pid" 2>/dev/null || true
+    wait "$server_pid" 2>/dev/null || true
+    trap - EXIT
+fi
+
 section "transcript: $TELVORA_TRANSCRIPT"
 [ -f "$TELVORA_TRANSCRIPT" ] && cat "$TELVORA_TRANSCRIPT"
 
@@ -123,6 +206,8 @@ echo "  sample CDs:   $OUT/sample/cd1, $OUT/sample/cd2"
 echo "  prefix:       $TELVORA_PREFIX (registry.db, drives/)"
 echo "  course:       $COURSE"
 [ -e "$COURSE/bin/lesson" ] && echo "  start it:     TELVORA_PREFIX=$TELVORA_PREFIX $COURSE/bin/lesson"
+[ -d "${SERVER_DIR:-}" ] && echo "  updates:      $SERVER_DIR (serve it with $BIN/telvora-update-server serve $SERVER_DIR)"
 echo "  transcript:   $TELVORA_TRANSCRIPT"
 echo "  snapshots:    $TELVORA_SNAPSHOTS"
+[ "$status" -ne 0 ] || status=$update_status
 exit "$status"
