@@ -136,23 +136,32 @@ bool CDownloadThread::AskLoginAgain() {
     return login.DoModal() == IDOK;
 }
 
+bool CDownloadThread::OpenConnection() {
+    CloseInternet();
+    m_hSession = InternetOpen("corvane", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
+    if (!m_hSession)
+        return false;
+    const ServerAddress server = UpdateServerAddress();
+    const std::string user = g_strUserName.Get();
+    const std::string password = g_strPassword.Get();
+    m_hConnect = InternetConnect(m_hSession, server.host.c_str(), server.port, user.c_str(),
+                                 password.c_str(), INTERNET_SERVICE_HTTP, 0, 0);
+    return m_hConnect != nullptr;
+}
+
+void CDownloadThread::SetPackages(std::vector<PackageEntry> packages) {
+    m_packages = std::move(packages);
+    m_strLocalFile.assign(m_packages.size(), std::string());
+}
+
 bool CDownloadThread::QueryServer() {
     if (m_strVersNumber.empty())
         m_strVersNumber.assign(1, '0');  // (GCC 12 warns wrongly on = "0")
     // Composed once: a login retry sends the first user name again, which
     // the server ignores in favour of the new credentials.
     const std::string path = ComposeQueryPath(m_strFileName, m_strVersNumber, g_strUserName.Get());
-    const ServerAddress server = UpdateServerAddress();
     for (;;) {
-        CloseInternet();
-        m_hSession = InternetOpen("corvane", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
-        if (!m_hSession)
-            return false;
-        const std::string user = g_strUserName.Get();
-        const std::string password = g_strPassword.Get();
-        m_hConnect = InternetConnect(m_hSession, server.host.c_str(), server.port, user.c_str(),
-                                     password.c_str(), INTERNET_SERVICE_HTTP, 0, 0);
-        if (!m_hConnect)
+        if (!OpenConnection())
             return false;
         const char* accept[] = {"*/*", nullptr};
         m_hRequest = HttpOpenRequest(m_hConnect, "GET", path.c_str(), "HTTP/1.0", nullptr, accept,

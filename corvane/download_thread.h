@@ -39,6 +39,13 @@ public:
     DWORD Run() override;
 
     // ---- the server query ----
+    // Opens the agent and the connection to the update server with the
+    // login's credentials (the query does; the download benchmark uses it
+    // alone).
+    bool OpenConnection();
+    // The packages of an answer, in answer order (the query's split gives
+    // them; the download benchmark sets its own).
+    void SetPackages(std::vector<PackageEntry> packages);
     // True when the answer held an update list (its fields are in
     // m_strPackage, entry 0 the last field); leaves the agent and the
     // connection open for the downloads.

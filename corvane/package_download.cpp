@@ -57,20 +57,31 @@ bool CDownloadThread::DownloadPackage(std::size_t k) {
         return false;
     const std::int64_t size = SizeOf(m_packages[k].size);
     std::int64_t received = 0;
+    // The chunks go to the file as they come; 64 KB gather before each
+    // write, so memory stays the same whatever the package's size.
+    m_pDownloadFile->SetWriteBuffer(64 * 1024);
+    int shown = -1;
     char buffer[1024] = {};
     DWORD read = 0;
     // A failed read counts as the end of the data: the extraction decides
     // whether the archive is whole.
     while (InternetReadFile(m_hRequest, buffer, sizeof buffer - 1, &read) && read > 0) {
         received += read;
-        g_nDownloadPercent = DownloadPercent(received, size);
+        const int percent = DownloadPercent(received, size);
+        g_nDownloadPercent = percent;
         if (g_bCancelDownload)
             return false;
-        if (HWND dialog = g_hDownloadDlg)
-            PostMessage(dialog, WM_DOWNLOAD_PROGRESS, 0, 0);
+        // The dialog shows the percentage: a chunk that does not change it
+        // has nothing to show, and a notice per 1023 bytes would keep the
+        // window's thread busy at the download's cost.
+        HWND dialog = g_hDownloadDlg;
+        if (dialog && percent != shown && PostMessage(dialog, WM_DOWNLOAD_PROGRESS, 0, 0))
+            shown = percent;
         if (!m_pDownloadFile->Write(buffer, read))
             return false;
     }
+    if (!m_pDownloadFile->CommitWrites())
+        return false;
     m_pDownloadFile->Close();
     return true;
 }

@@ -34,6 +34,30 @@ struct CFile::Impl {
     int fd = -1;
     std::string buffer;  // read ahead for ReadLine
     std::size_t pos = 0;
+    // Writes kept back until this many bytes have gathered (0: none kept).
+    std::size_t writeBuffer = 0;
+    std::string pending;
+
+    // Writes out what was kept back; false (last error set) when it can't.
+    bool WritePending() {
+        const char* p = pending.data();
+        std::size_t n = pending.size();
+        bool ok = true;
+        while (n > 0) {
+            ssize_t w = write(fd, p, n);
+            if (w < 0) {
+                if (errno == EINTR)
+                    continue;
+                SetLastErrorFromErrno(errno);
+                ok = false;
+                break;
+            }
+            p += w;
+            n -= static_cast<std::size_t>(w);
+        }
+        pending.clear();
+        return ok;
+    }
 
     std::size_t Buffered() const { return buffer.size() - pos; }
     // Gives back what was read ahead, so that writes land where the reader is.
@@ -126,8 +150,11 @@ bool CFile::IsOpen() const {
 }
 
 void CFile::Close() {
-    if (m_impl->fd >= 0)
+    if (m_impl->fd >= 0) {
+        m_impl->WritePending();
         close(m_impl->fd);
+    }
+    m_impl->writeBuffer = 0;
     m_impl->fd = -1;
     m_impl->buffer.clear();
     m_impl->pos = 0;
@@ -137,6 +164,8 @@ bool CFile::ReadLine(std::string* line) {
     Impl& f = *m_impl;
     if (f.fd < 0)
         return Fail(ERROR_INVALID_HANDLE);
+    if (!f.pending.empty() && !f.WritePending())
+        return false;
     std::size_t searched = 0;  // bytes after pos already known to hold no LF
     for (;;) {
         const char* start = f.buffer.data() + f.pos;
@@ -169,6 +198,8 @@ std::size_t CFile::Read(void* buf, std::size_t n) {
         SetLastError(ERROR_INVALID_HANDLE);
         return 0;
     }
+    if (!f.pending.empty() && !f.WritePending())
+        return 0;
     std::size_t done = std::min(n, f.Buffered());
     std::memcpy(buf, f.buffer.data() + f.pos, done);
     f.pos += done;
@@ -185,11 +216,30 @@ std::size_t CFile::Read(void* buf, std::size_t n) {
     return done;
 }
 
+void CFile::SetWriteBuffer(std::size_t bytes) {
+    m_impl->WritePending();
+    m_impl->writeBuffer = bytes;
+}
+
+bool CFile::CommitWrites() {
+    if (m_impl->fd < 0)
+        return Fail(ERROR_INVALID_HANDLE);
+    return m_impl->WritePending();
+}
+
 bool CFile::Write(const void* data, std::size_t n) {
     Impl& f = *m_impl;
     if (f.fd < 0)
         return Fail(ERROR_INVALID_HANDLE);
     f.Unread();
+    if (f.writeBuffer > 0) {
+        if (f.pending.size() + n > f.writeBuffer && !f.WritePending())
+            return false;
+        if (n < f.writeBuffer) {
+            f.pending.append(static_cast<const char*>(data), n);
+            return true;
+        }
+    }
     const char* p = static_cast<const char*>(data);
     while (n > 0) {
         ssize_t w = write(f.fd, p, n);
@@ -211,12 +261,15 @@ bool CFile::WriteString(const std::string& s) {
 bool CFile::Flush() {
     if (m_impl->fd < 0)
         return Fail(ERROR_INVALID_HANDLE);
+    if (!m_impl->WritePending())
+        return false;
     if (fdatasync(m_impl->fd) != 0 && errno != EINVAL && errno != EROFS)
         return FailErrno(errno);
     return true;
 }
 
 std::int64_t CFile::Size() const {
+    m_impl->WritePending();
     struct stat st;
     if (m_impl->fd < 0 || fstat(m_impl->fd, &st) != 0)
         return -1;

@@ -154,6 +154,15 @@ public:
     std::size_t Read(void* buf, std::size_t n);
     bool Write(const void* data, std::size_t n);
     bool WriteString(const std::string& s);  // as it is, no line end added
+    // Keeps small writes back until this many bytes have gathered, so that a
+    // stream of small chunks costs few system calls (0, the default: every
+    // write goes out at once). What is kept back goes out before any read,
+    // with CommitWrites, Flush and Close; memory stays at this size.
+    void SetWriteBuffer(std::size_t bytes);
+    // Writes out what was kept back; false (last error set) when it can't,
+    // as a full disk makes it.
+    bool CommitWrites();
+    // Writes out what was kept back and makes the data durable.
     bool Flush();
     // File size in bytes (-1 when not open).
     std::int64_t Size() const;

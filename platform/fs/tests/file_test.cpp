@@ -1,5 +1,7 @@
 #include <fcntl.h>
 #include <poll.h>
+#include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -174,4 +176,46 @@ TEST_F(FsServiceTest, GbkFileNamesAreWrittenAsUtf8) {
     f.Close();
     std::string onDisk = Work(U8(u8"课件") + "/" + U8(u8"说明.txt"));
     EXPECT_EQ(ReadUnix(onDisk), "化学");
+}
+
+TEST_F(FsServiceTest, KeptBackWritesArriveWholeAndInOrder) {
+    CFile f;
+    ASSERT_TRUE(f.Open("W:\\chunks.bin", CFile::modeReadWrite));
+    f.SetWriteBuffer(8);
+    std::string expected;
+    for (int i = 0; i < 10; ++i) {
+        std::string chunk(static_cast<std::size_t>(i % 4 + 1), static_cast<char>('a' + i));
+        ASSERT_TRUE(f.Write(chunk.data(), chunk.size()));
+        expected += chunk;
+    }
+    // A chunk as large as the buffer goes out at once, after what was kept.
+    const std::string large(8, 'Z');
+    ASSERT_TRUE(f.Write(large.data(), large.size()));
+    expected += large;
+    ASSERT_TRUE(f.WriteString("tail"));
+    expected += "tail";
+    EXPECT_EQ(f.Size(), static_cast<std::int64_t>(expected.size()));  // kept bytes counted
+    f.Close();
+    EXPECT_EQ(ReadUnix(Work("chunks.bin")), expected);
+}
+
+TEST_F(FsServiceTest, AFailedWriteOfKeptBackBytesIsReported) {
+    CFile f;
+    ASSERT_TRUE(f.Open("W:\\limited.bin", CFile::modeWrite));
+    f.SetWriteBuffer(1024);
+    ASSERT_TRUE(f.WriteString(std::string(100, 'x')));  // kept back: no error yet
+    // A file size limit makes the write out fail, as a full disk would (for
+    // root too).
+    struct rlimit old;
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    struct rlimit tiny = old;
+    tiny.rlim_cur = 10;
+    auto previous = signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &tiny), 0);
+    const bool committed = f.CommitWrites();
+    const DWORD error = GetLastError();
+    setrlimit(RLIMIT_FSIZE, &old);
+    signal(SIGXFSZ, previous);
+    EXPECT_FALSE(committed);
+    EXPECT_NE(error, ERROR_SUCCESS);
 }
