@@ -4,28 +4,10 @@
 #pragma once
 
 #include <atomic>
-#include <mutex>
 #include <string>
 
+#include "common/shared_string.h"
 #include "platform/ui/ui.h"
-
-// A string read and written from more than one thread: every access copies
-// under the lock.
-class CSharedString {
-public:
-    std::string Get() const {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        return m_value;
-    }
-    void Set(std::string value) {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        m_value = std::move(value);
-    }
-
-private:
-    mutable std::mutex m_mutex;
-    std::string m_value;
-};
 
 // 1 while no Download call is running; every control construction sets it.
 extern std::atomic<int> g_bUpdateIdle;

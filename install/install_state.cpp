@@ -21,16 +21,6 @@ namespace {
 std::string s_strCourseId;
 }  // namespace
 
-void CSharedString::Set(const std::string& value) {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_strValue = value;
-}
-
-std::string CSharedString::Get() const {
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_strValue;
-}
-
 CourseDescription SharedCourseDescription() {
     CourseDescription values;
     values.courseId = s_strCourseId;

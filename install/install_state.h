@@ -9,6 +9,7 @@
 
 #include "common/course_description.h"
 #include "common/program_codes.h"
+#include "common/shared_string.h"
 #include "platform/ui/ui.h"
 
 // Notices from the worker to the progress dialog (wParam 0, lParam 0); the
@@ -16,18 +17,6 @@
 enum : UINT {
     WM_INSTALL_PROGRESS = WM_USER + 101,  // show the current progress values
     WM_INSTALL_CD_DONE = WM_USER + 102,   // the worker has finished this CD
-};
-
-// A string handed from one thread to another: each side works on a copy
-// taken under the lock.
-class CSharedString {
-public:
-    void Set(const std::string& value);
-    std::string Get() const;
-
-private:
-    mutable std::mutex m_mutex;
-    std::string m_strValue;
 };
 
 // Parent folder of the program's folder, with trailing backslash.

@@ -47,15 +47,6 @@ std::vector<std::string> ChildEnvironment(const void* block, const std::string& 
     return env;
 }
 
-std::vector<char*> Pointers(std::vector<std::string>& strings) {
-    std::vector<char*> p;
-    p.reserve(strings.size() + 1);
-    for (std::string& s : strings)
-        p.push_back(s.data());
-    p.push_back(nullptr);
-    return p;
-}
-
 // Spawns the plan; returns 0 or an errno value.
 int Spawn(const CStartPlan& plan, std::vector<std::string> env, const std::string& unixDir,
           bool noInput, pid_t* pid) {

@@ -1,4 +1,5 @@
 #include "platform/process/process.h"
+#include "platform/process/process_internal.h"
 
 #include <signal.h>
 #include <spawn.h>
@@ -32,7 +33,9 @@ std::vector<std::string> BuildEnvironment(const std::vector<EnvChange>& changes)
     return env;
 }
 
-std::vector<char*> Pointers(std::vector<std::string>& strings) {
+}  // namespace
+
+std::vector<char*> process_detail::Pointers(std::vector<std::string>& strings) {
     std::vector<char*> p;
     p.reserve(strings.size() + 1);
     for (std::string& s : strings)
@@ -41,16 +44,14 @@ std::vector<char*> Pointers(std::vector<std::string>& strings) {
     return p;
 }
 
-}  // namespace
-
 int RunProgramAndWait(const std::string& unixPath, const std::vector<std::string>& args,
                       const std::vector<EnvChange>& envChanges) {
     std::vector<std::string> argStrings;
     argStrings.push_back(unixPath);
     argStrings.insert(argStrings.end(), args.begin(), args.end());
     std::vector<std::string> envStrings = BuildEnvironment(envChanges);
-    std::vector<char*> argv = Pointers(argStrings);
-    std::vector<char*> envp = Pointers(envStrings);
+    std::vector<char*> argv = process_detail::Pointers(argStrings);
+    std::vector<char*> envp = process_detail::Pointers(envStrings);
 
     // The child starts with default signal handling and nothing blocked,
     // whatever the calling thread had.

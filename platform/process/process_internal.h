@@ -14,6 +14,9 @@
 
 namespace process_detail {
 
+// The argv / envp array of a spawn: pointers into strings, null-terminated.
+std::vector<char*> Pointers(std::vector<std::string>& strings);
+
 // ---- what to run (start_plan.cpp, substitutes.cpp) -------------------------
 
 struct CStartPlan {

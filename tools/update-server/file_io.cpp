@@ -6,23 +6,9 @@
 #include <iterator>
 
 #include "tools/update-server/password_hash.h"
+#include "tools/update-server/url_escapes.h"
 
 namespace fs = std::filesystem;
-
-namespace {
-
-std::string HexText(std::string_view bytes) {
-    static const char kDigits[] = "0123456789abcdef";
-    std::string out;
-    for (char ch : bytes) {
-        const unsigned char c = static_cast<unsigned char>(ch);
-        out += kDigits[c >> 4];
-        out += kDigits[c & 0x0F];
-    }
-    return out;
-}
-
-}  // namespace
 
 bool ReadWholeFile(const std::string& path, std::string* content) {
     std::error_code ec;
@@ -41,7 +27,7 @@ std::string ScratchPathFor(const std::string& path) {
     std::string random;
     if (!RandomBytes(6, &random))
         random = std::to_string(++s_counter);
-    return (p.parent_path() / ("." + p.filename().string() + "." + HexText(random) + ".partial"))
+    return (p.parent_path() / ("." + p.filename().string() + "." + ToHex(random) + ".partial"))
         .string();
 }
 

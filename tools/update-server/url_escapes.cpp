@@ -71,3 +71,14 @@ std::optional<std::string> QueryValue(std::string_view rawQuery, std::string_vie
     }
     return std::nullopt;
 }
+
+std::string ToHex(std::string_view bytes) {
+    static const char kDigits[] = "0123456789abcdef";
+    std::string out;
+    for (char ch : bytes) {
+        const unsigned char c = static_cast<unsigned char>(ch);
+        out += kDigits[c >> 4];
+        out += kDigits[c & 0x0F];
+    }
+    return out;
+}

@@ -24,3 +24,6 @@ std::string PercentEncodeName(std::string_view bytes);
 // the query has no such parameter. A parameter without '=' has an empty
 // value.
 std::optional<std::string> QueryValue(std::string_view rawQuery, std::string_view name);
+
+// Bytes as lower-case hexadecimal text (salts, hashes, scratch names).
+std::string ToHex(std::string_view bytes);

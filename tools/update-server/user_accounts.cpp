@@ -14,17 +14,6 @@ namespace {
 constexpr std::string_view kScheme = "pbkdf2-sha256";
 constexpr std::size_t kMaxRememberedPasswords = 10000;
 
-std::string ToHex(std::string_view bytes) {
-    static const char kDigits[] = "0123456789abcdef";
-    std::string out;
-    for (char ch : bytes) {
-        const unsigned char c = static_cast<unsigned char>(ch);
-        out += kDigits[c >> 4];
-        out += kDigits[c & 0x0F];
-    }
-    return out;
-}
-
 bool FromHex(std::string_view hex, std::string* out) {
     if (hex.size() % 2 != 0)
         return false;
