@@ -106,6 +106,10 @@ void EnableWal(sqlite3* db) {
         sqlite3_sleep(10);
     }
     Exec(db, "PRAGMA synchronous=FULL");
+    // What the last connection checkpoints at its close is cut off the
+    // log, so that the next program does not read it back and write it
+    // into the database again at its own close.
+    Exec(db, "PRAGMA journal_size_limit=0");
 }
 
 // A new file gets the tables and the two roots.
