@@ -125,7 +125,7 @@ std::string CourseIdInFolder(const std::string& unixDir, std::string* courseName
 }
 
 bool CheckCourseFolderToRemove(const std::string& unixDir, const std::string& courseIdGbk,
-                               const std::vector<std::string>& protectedDirs,
+                               const std::vector<GuardedFolder>& guarded,
                                const std::vector<std::string>& otherCourseDirs,
                                const std::string& mounts, std::string* error) {
     std::string dir = unixDir;
@@ -152,9 +152,13 @@ bool CheckCourseFolderToRemove(const std::string& unixDir, const std::string& co
         *error = shown + " is the root folder";
         return false;
     }
-    for (const std::string& dir : protectedDirs) {
-        if (!dir.empty() && IsWithin(RealOrNormal(dir), real)) {
-            *error = shown + (RealOrNormal(dir) == real ? " is " : " holds ") + dir;
+    for (const GuardedFolder& g : guarded) {
+        if (g.path.empty())
+            continue;
+        const std::string guardedReal = RealOrNormal(g.path);
+        if (IsWithin(guardedReal, real)) {
+            *error = shown + (guardedReal == real ? " is " : " holds ") + g.what + " (" + g.path +
+                     "), which is never removed";
             return false;
         }
     }

@@ -19,15 +19,21 @@ std::vector<InstalledCourse> ListInstalledCourses();
 // worker reads it), or "" when the folder has no readable setup.ini.
 std::string CourseIdInFolder(const std::string& unixDir, std::string* courseName = nullptr);
 
+// A folder the removal never takes, nor any folder above it.
+struct GuardedFolder {
+    std::string path;  // UTF-8
+    std::string what;  // what it is, for the message ("your home folder")
+};
+
 // Whether unixDir may be removed as the folder of courseId. Refused, with
 // *error (UTF-8) saying why: a path that is not absolute or is a symbolic
-// link, a missing folder, the root folder, any of the protected folders (the
+// link, a missing folder, the root folder, any of the guarded folders (the
 // home folder, the prefix, the programs' folder) or a folder above one, a
 // folder with a mounted file system at or below it (mounts: the text of a
 // mount table, /proc/self/mounts), a folder whose setup.ini is missing or
 // names another course, and a folder that holds another course's folder.
 bool CheckCourseFolderToRemove(const std::string& unixDir, const std::string& courseIdGbk,
-                               const std::vector<std::string>& protectedDirs,
+                               const std::vector<GuardedFolder>& guarded,
                                const std::vector<std::string>& otherCourseDirs,
                                const std::string& mounts, std::string* error);
 

@@ -186,8 +186,10 @@ int UninstallMain(const std::string& courseIdUtf8, bool assumeYes) {
     if (!unixDir.empty() && fs::exists(fs::symlink_status(unixDir, ec))) {
         std::string why;
         if (!CheckCourseFolderToRemove(unixDir, plan.courseId,
-                                       {Env("HOME"), PrefixDir(), programDir}, otherDirs,
-                                       ReadText("/proc/self/mounts"), &why)) {
+                                       {{Env("HOME"), "your home folder"},
+                                        {PrefixDir(), "the prefix"},
+                                        {programDir, "the programs' folder"}},
+                                       otherDirs, ReadText("/proc/self/mounts"), &why)) {
             return Fail(kUninstallFailed, "refused: " + why + hint);
         }
         plan.folder = unixDir;

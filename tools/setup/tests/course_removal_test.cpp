@@ -24,10 +24,10 @@ protected:
         return dir;
     }
     bool Check(const std::string& dir, const std::string& id,
-               const std::vector<std::string>& protectedDirs = {},
+               const std::vector<GuardedFolder>& guarded = {},
                const std::vector<std::string>& others = {}, const std::string& mounts = "") {
         m_error.clear();
-        const bool ok = CheckCourseFolderToRemove(dir, id, protectedDirs, others, mounts, &m_error);
+        const bool ok = CheckCourseFolderToRemove(dir, id, guarded, others, mounts, &m_error);
         EXPECT_EQ(ok, m_error.empty()) << m_error;
         return ok;
     }
@@ -36,7 +36,7 @@ protected:
 
 TEST_F(CourseRemovalTest, AcceptsTheCoursesOwnFolder) {
     const std::string course = MakeCourse(m_root + "/courses/hx01");
-    EXPECT_TRUE(Check(course, "hx01", {m_root + "/home"}));
+    EXPECT_TRUE(Check(course, "hx01", {{m_root + "/home", "home"}}));
     // The registry compares ids without regard to case, and so do the programs
     // the description's name.
     EXPECT_TRUE(Check(course + "/", "HX01"));
@@ -56,12 +56,13 @@ TEST_F(CourseRemovalTest, RefusesTheRootAndTheHomeFolderWhateverTheyHold) {
     const std::string home = MakeCourse(m_root + "/home/u");
     MakeCourse(m_root + "/home");
     MakeCourse(m_root);
-    const std::vector<std::string> guarded = {home, m_root + "/prefix"};
+    const std::vector<GuardedFolder> guarded = {{home, "your home folder"},
+                                                {m_root + "/prefix", "the prefix"}};
     EXPECT_FALSE(Check(home, "hx01", guarded));
-    EXPECT_NE(m_error.find(" is " + home), std::string::npos) << m_error;
+    EXPECT_NE(m_error.find(" is your home folder"), std::string::npos) << m_error;
     EXPECT_FALSE(Check(m_root + "/home", "hx01", guarded));
     EXPECT_FALSE(Check(m_root, "hx01", guarded));
-    EXPECT_NE(m_error.find(" holds "), std::string::npos) << m_error;
+    EXPECT_NE(m_error.find(" holds your home folder"), std::string::npos) << m_error;
     // Reached another way: through "..", or through a link to it.
     EXPECT_FALSE(Check(m_root + "/courses/../home/u", "hx01", guarded));
     fs::create_directories(m_root + "/courses");
