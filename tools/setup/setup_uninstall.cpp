@@ -56,15 +56,16 @@ struct RemovalPlan {
 
 // Headless runs without an answer file ask on the terminal: a message box
 // there would take its default button, Yes, without anyone having said so.
-bool AskInTerminal() {
-    const bool answers = !Env("TELVORA_ANSWERS").empty();
-    const std::string ui = text::AsciiLower(Env("TELVORA_UI"));
-    if (ui == "qt")
+// That includes a run meant for windows whose Qt side is missing, which the
+// program entry turns into a headless one.
+bool AskInTerminal(const std::string& programDir) {
+    if (!Env("TELVORA_ANSWERS").empty())
         return false;
-    if (ui == "headless")
-        return !answers;
+    const std::string ui = text::AsciiLower(Env("TELVORA_UI"));
     const bool display = !Env("DISPLAY").empty() || !Env("WAYLAND_DISPLAY").empty();
-    return !display && !answers;
+    const bool windows = ui == "qt" || (ui != "headless" && display);
+    std::error_code ec;
+    return !windows || !fs::exists(fs::path(programDir) / "libtelvora-qt.so", ec);
 }
 
 std::vector<std::string> PlanLines(const RemovalPlan& plan) {
@@ -80,10 +81,10 @@ std::vector<std::string> PlanLines(const RemovalPlan& plan) {
     return lines;
 }
 
-bool Confirm(const RemovalPlan& plan) {
+bool Confirm(const RemovalPlan& plan, const std::string& programDir) {
     const std::string title =
         plan.courseName.empty() ? plan.courseId : plan.courseName + "（" + plan.courseId + "）";
-    if (AskInTerminal()) {
+    if (AskInTerminal(programDir)) {
         std::cout << "telvora-setup: uninstall " << text::GbkToUtf8(title) << "? This removes:\n";
         for (const std::string& line : PlanLines(plan))
             std::cout << "  " << line << "\n";
@@ -203,7 +204,7 @@ int UninstallMain(const std::string& courseIdUtf8, bool assumeYes) {
     if (plan.lastCourse)
         plan.controlModule = RegisteredControlModule();
 
-    if (!assumeYes && !Confirm(plan)) {
+    if (!assumeYes && !Confirm(plan, programDir)) {
         Say("nothing was removed");
         return kUninstallDeclined;
     }
