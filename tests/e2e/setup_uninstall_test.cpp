@@ -1,6 +1,8 @@
 // An installed course in the desktop's menu, and its removal through
 // telvora-setup --uninstall: the course folder, the registry record, the menu
 // entry and, with the last course, the update control's registration.
+#include <sys/wait.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -194,6 +196,29 @@ TEST_F(SetupUninstallTest, AsksFirstAndNoKeepsEverything) {
     EXPECT_EQ(Uninstall("jsjyy01", false, "messagebox \"卸载\" : press 6\n"), kRemoved);
     EXPECT_FALSE(fs::exists(course));
     EXPECT_FALSE(Registration().has_value());
+}
+
+TEST_F(SetupUninstallTest, HeadlessWithoutAnswersAsksOnTheTerminal) {
+    MakeSample("sample");
+    ASSERT_EQ(Install("sample"), 0);
+    const std::string course = m_courses + "/jsjyy01";
+    // What the user types, on standard input; no answer file, no display.
+    auto removeAnswering = [&](const std::string& typed) {
+        const std::string cmd = "printf '" + typed +
+                                "' | env -u TELVORA_ANSWERS -u DISPLAY -u WAYLAND_DISPLAY "
+                                "TELVORA_UI=headless '" +
+                                Bin("telvora-setup") + "' --uninstall jsjyy01 >/dev/null";
+        const int status = std::system(cmd.c_str());
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    };
+    EXPECT_EQ(removeAnswering(""), kDeclined);  // no answer at all
+    EXPECT_EQ(removeAnswering("n\\n"), kDeclined);
+    EXPECT_EQ(removeAnswering("whatever\\n"), kDeclined);
+    EXPECT_TRUE(fs::exists(course + "/setup.ini"));
+    EXPECT_TRUE(HasRecord("jsjyy01"));
+    EXPECT_EQ(removeAnswering("yes\\n"), kRemoved);
+    EXPECT_FALSE(fs::exists(course));
+    EXPECT_FALSE(HasRecord("jsjyy01"));
 }
 
 TEST_F(SetupUninstallTest, RefusesARecordNamingTheRootOrTheHomeFolder) {
