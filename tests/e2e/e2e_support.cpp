@@ -140,6 +140,8 @@ void E2eTest::SetUp() {
     setenv("TELVORA_PREFIX", (m_root + "/prefix").c_str(), 1);
     WriteFile(m_root + "/mounts", "");
     setenv("TELVORA_MOUNTS_FILE", (m_root + "/mounts").c_str(), 1);
+    // telvora-setup puts installed courses into the menu: the test's own.
+    setenv("XDG_DATA_HOME", (m_root + "/data").c_str(), 1);
     m_transcript = m_root + "/transcript.jsonl";
     ASSERT_TRUE(fs::exists(Bin("install"))) << "TELVORA_BIN must name the folder of the programs";
 }

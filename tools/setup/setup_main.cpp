@@ -17,9 +17,12 @@
 #include "tools/setup/cd_drive_lease.h"
 #include "tools/setup/course_disc.h"
 #include "tools/setup/course_folder.h"
+#include "tools/setup/course_menu_entry.h"
 #include "tools/setup/install_runs.h"
 #include "tools/setup/next_cd_watch.h"
+#include "tools/setup/program_dir.h"
 #include "tools/setup/setup_options.h"
+#include "tools/setup/setup_uninstall.h"
 
 namespace fs = std::filesystem;
 
@@ -34,18 +37,6 @@ void Say(const std::string& utf8) {
 int Fail(const std::string& utf8) {
     std::cerr << "telvora-setup: " << utf8 << std::endl;
     return kExitFailed;
-}
-
-// The folder of this program's own file, where the other programs are built.
-std::string ProgramDir() {
-    std::error_code ec;
-    fs::path self = fs::read_symlink("/proc/self/exe", ec);
-    if (ec) {
-        if (std::optional<std::string> p = ToUnixPath(GetModuleFileName())) {
-            self = fs::canonical(*p, ec);
-        }
-    }
-    return self.parent_path().string();
 }
 
 bool AskCopyMedia(const std::string& option) {
@@ -69,6 +60,28 @@ void RegisterUpdateControl(const std::string& programDir) {
         Say("warning: the update control could not be registered (telvora-ocx regsvr)");
     else
         Say("the update control " + control.string() + " is registered");
+}
+
+// The course's entry in the desktop's menu; a failure here leaves the
+// installed course as it is.
+void AddToMenu(const DiscDescription& disc, const CoursePlace& place,
+               const std::string& programDir) {
+    CourseMenuEntry entry;
+    entry.courseId = disc.courseId;
+    entry.courseName = disc.courseName;
+    entry.courseDir = place.unixDir;
+    entry.launcher = place.unixDir + "/bin/lesson";
+    // The menu starts the launcher without this run's environment.
+    if (const char* prefix = std::getenv("TELVORA_PREFIX"); prefix && *prefix) {
+        std::error_code ec;
+        entry.prefix = fs::absolute(PrefixDir(), ec).lexically_normal().string();
+    }
+    entry.icon = CourseIconFor(programDir);
+    std::string path, error;
+    if (WriteCourseMenuEntry(entry, &path, &error))
+        Say("the course is in the desktop's menu: " + path);
+    else
+        Say("warning: no menu entry for the course: " + error);
 }
 
 std::string ReadAll(const std::string& path) {
@@ -139,6 +152,8 @@ int SetupMain(const std::vector<std::string>& args) {
         std::cout << SetupUsage();
         return 0;
     }
+    if (!options.uninstall.empty())
+        return UninstallMain(options.uninstall, options.yes);
 
     // The first CD, in the drive the installer will read.
     CCdDriveLease drive;
@@ -222,6 +237,8 @@ int SetupMain(const std::vector<std::string>& args) {
                 (copyMedia ? "media copied" : "media left on the CDs") + ")");
             if (haveLauncher) {
                 Say("start the course with: " + place.unixDir + "/bin/lesson");
+                if (!options.noMenuEntry)
+                    AddToMenu(disc, place, programDir);
             } else {
                 Say("open the course's start page: " + place.unixDir + "/" +
                     text::GbkToUtf8(disc.defaultPage));

@@ -35,7 +35,8 @@ bool UsableFolderName(const std::string& s) {
 const char* SetupUsage() {
     return "usage: telvora-setup [--cd X: | --cd-folder DIR [--drive X:]] [--dest FOLDER]\n"
            "                     [--media yes|no] [--next-cd DIR]... [--reinstall]\n"
-           "                     [--prepare-only]\n"
+           "                     [--prepare-only] [--no-menu-entry]\n"
+           "       telvora-setup --uninstall COURSEID [--yes]\n"
            "Installs a course from its first CD: makes the course folder (named after the\n"
            "course id) in FOLDER, its setup.ini, the registry record and the media\n"
            "choice, links the programs into its bin folder, then runs the installer once\n"
@@ -51,7 +52,18 @@ const char* SetupUsage() {
            "                  windows the user then only confirms the prompt\n"
            "  --reinstall     install over an existing course folder\n"
            "  --prepare-only  make the course ready, but do not run the installer\n"
-           "Exit status: 0 installed, 1 abandoned by the user, 2 failed or bad usage.\n";
+           "  --no-menu-entry put no entry for the course into the desktop's menu\n"
+           "                  (by default an installed course gets one in\n"
+           "                  ${XDG_DATA_HOME:-~/.local/share}/applications)\n"
+           "  --uninstall COURSEID\n"
+           "                  remove the installed course: its folder (only the folder\n"
+           "                  its registry record names, holding that course's\n"
+           "                  setup.ini), the record, its menu entry and, when no course\n"
+           "                  is left, the update control's registration; asks first\n"
+           "  --yes           with --uninstall: remove without asking\n"
+           "Exit status: 0 installed, 1 abandoned by the user, 2 failed or bad usage.\n"
+           "With --uninstall: 0 removed, 1 the user said no (nothing removed), 2 refused or\n"
+           "failed (the message tells what is left), 3 no such course is installed.\n";
 }
 
 bool ParseSetupArgs(const std::vector<std::string>& args, SetupOptions* o, std::string* error) {
@@ -108,10 +120,31 @@ bool ParseSetupArgs(const std::vector<std::string>& args, SetupOptions* o, std::
             o->reinstall = true;
         } else if (arg == "--prepare-only") {
             o->prepareOnly = true;
+        } else if (arg == "--no-menu-entry") {
+            o->noMenuEntry = true;
+        } else if (arg == "--uninstall") {
+            if (!value(&o->uninstall))
+                return false;
+        } else if (arg == "--yes" || arg == "-y") {
+            o->yes = true;
         } else {
             *error = "unknown argument " + arg;
             return false;
         }
+    }
+    if (!o->uninstall.empty()) {
+        const bool installOptions = o->cdDrive != 0 || !o->cdFolder.empty() || o->mapDrive != 0 ||
+                                    !o->dest.empty() || !o->media.empty() || !o->nextCds.empty() ||
+                                    o->reinstall || o->prepareOnly || o->noMenuEntry;
+        if (installOptions) {
+            *error = "--uninstall takes no other option but --yes";
+            return false;
+        }
+        return true;
+    }
+    if (o->yes) {
+        *error = "--yes goes with --uninstall";
+        return false;
     }
     if (o->cdDrive != 0 && !o->cdFolder.empty()) {
         *error = "give either --cd or --cd-folder, not both";

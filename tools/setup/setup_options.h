@@ -22,6 +22,12 @@ struct SetupOptions {
     bool reinstall = false;
     // Make the course ready but do not run the installer.
     bool prepareOnly = false;
+    // Leave the desktop's menu alone (no entry for the course).
+    bool noMenuEntry = false;
+    // The course id (UTF-8) to remove instead of installing; "" to install.
+    std::string uninstall;
+    // Remove without asking.
+    bool yes = false;
     bool help = false;
 };
 

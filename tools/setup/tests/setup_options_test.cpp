@@ -30,6 +30,20 @@ TEST(SetupOptionsTest, ReadsEveryOption) {
     EXPECT_TRUE(o.media.empty());
 }
 
+TEST(SetupOptionsTest, ReadsTheRemovalAndTheMenuChoice) {
+    SetupOptions o;
+    std::string error;
+    ASSERT_TRUE(ParseSetupArgs({"--uninstall", "hx01"}, &o, &error)) << error;
+    EXPECT_EQ(o.uninstall, "hx01");
+    EXPECT_FALSE(o.yes);
+    ASSERT_TRUE(ParseSetupArgs({"--yes", "--uninstall", "my course"}, &o, &error)) << error;
+    EXPECT_EQ(o.uninstall, "my course");
+    EXPECT_TRUE(o.yes);
+    ASSERT_TRUE(ParseSetupArgs({"--cd-folder", "/srv/cd1", "--no-menu-entry"}, &o, &error));
+    EXPECT_TRUE(o.noMenuEntry);
+    EXPECT_TRUE(o.uninstall.empty());
+}
+
 TEST(SetupOptionsTest, RefusesBadCommandLines) {
     const std::vector<std::vector<std::string>> bad = {
         {"--cd"},                                // value missing
@@ -43,6 +57,13 @@ TEST(SetupOptionsTest, RefusesBadCommandLines) {
         {"--cd-folder", "/a\nb"},                //
         {"--frobnicate"},                        //
         {"extra"},                               //
+        {"--uninstall"},                         // which course?
+        {"--uninstall", ""},                     //
+        {"--uninstall", "hx01", "--cd", "E:"},   // removal and installation at once
+        {"--uninstall", "hx01", "--reinstall"},  //
+        {"--uninstall", "hx01", "--no-menu-entry"},
+        {"--yes"},  // nothing to say yes to
+        {"--cd-folder", "/x", "--yes"},
     };
     for (const auto& args : bad) {
         SetupOptions o;
