@@ -39,6 +39,8 @@ section "the sample course (two CDs)"
 "$BIN/telvora-sample-course" "$OUT/sample"
 
 export TELVORA_PREFIX=$OUT/prefix
+# The course's menu entry goes into the demo's folder, not the user's menu.
+export XDG_DATA_HOME=$OUT/data
 export TELVORA_TRANSCRIPT=$OUT/transcript.jsonl
 export TELVORA_SNAPSHOTS=$OUT/snapshots
 mkdir -p "$TELVORA_SNAPSHOTS"
