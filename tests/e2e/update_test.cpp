@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <filesystem>
 
@@ -34,6 +35,14 @@ protected:
     std::string Link(const std::string& code, const std::string& date) const {
         return "<br><a href=\"" + ServerBase() + "explain/math\\" + code + ".htm\">" + date +
                "</a>";
+    }
+    // The two pages an update opens at its end, sorted: the two browsers
+    // run at once, so the order they tell it in is not the order they were
+    // started in.
+    Strings OpenedPages() {
+        Strings pages = BrowserPages(2);
+        std::sort(pages.begin(), pages.end());
+        return pages;
     }
     // The lines of a transcript's text events of the offer text.
     std::vector<std::string> OfferTexts() const { return Texts(218, 214); }
@@ -72,10 +81,13 @@ TEST_F(UpdateTest, PackagesAreAppliedInOrderWithTheirPagesAndEachVersion) {
         LoggedTargets(),
         (Strings{"/rdcenter/newweb/sql.asp?fileid=math&versnumber=0&userid=alice",
                  "/rdcenter/newweb/math/03052301.rar", "/rdcenter/newweb/math/03060501.rar"}));
-    EXPECT_EQ(Texts(219, 216), (Strings{"math/03052301.rar", "math/03060501.rar"}));
-    // The history page, then the start page.
-    EXPECT_EQ(BrowserPages(2),
-              (Strings{m_course + "/systeminfo/alter.htm", m_course + "/index.htm"}));
+    // The progress window names the package it shows (a download this
+    // short may end before the window is up).
+    for (const std::string& shown : Texts(219, 216))
+        EXPECT_TRUE(shown == "math/03052301.rar" || shown == "math/03060501.rar") << shown;
+    // The history page and the start page.
+    EXPECT_EQ(OpenedPages(),
+              (Strings{m_course + "/index.htm", m_course + "/systeminfo/alter.htm"}));
 
     // The pages byte for byte: newest link first, the explanation page a
     // plain link list ending in a zero byte, the history page in CR LF lines.
@@ -100,8 +112,8 @@ TEST_F(UpdateTest, PackagesAreAppliedInOrderWithTheirPagesAndEachVersion) {
                                      newest + "\r\n<br><br>历次更新内容说明：\r\n" + links +
                                      "\r\n" + kEarlierLink + "\r\n\r\n" + kPrintLine + "\r\n" +
                                      '\0');
-    EXPECT_EQ(BrowserPages(2),
-              (Strings{m_course + "/systeminfo/alter.htm", m_course + "/index.htm"}));
+    EXPECT_EQ(OpenedPages(),
+              (Strings{m_course + "/index.htm", m_course + "/systeminfo/alter.htm"}));
     EXPECT_TRUE(BoxTexts().empty());
 }
 
@@ -339,8 +351,8 @@ TEST_F(UpdateTest, AnEmptyListIsOfferedAndAcceptedWithoutAnyPackage) {
               std::string("《数学》课件本次更新结束。<br>\r\n<br>本次更新内容说明：\r\n"
                           "\r\n<br><br>历次更新内容说明：\r\n") +
                   kEarlierLink + "\r\n\r\n" + kPrintLine + "\r\n" + '\0');
-    EXPECT_EQ(BrowserPages(2),
-              (Strings{m_course + "/systeminfo/alter.htm", m_course + "/index.htm"}));
+    EXPECT_EQ(OpenedPages(),
+              (Strings{m_course + "/index.htm", m_course + "/systeminfo/alter.htm"}));
     EXPECT_EQ(Version(), "0");
     EXPECT_TRUE(Events("messagebox").empty());
 }
@@ -436,6 +448,21 @@ TEST_F(UpdateTest, ASecondInteractiveDownloadOfTheSameCourseIsRefusedWhileTheFir
     // Both logins were asked; one worker was made.
     EXPECT_EQ(Texts(211, 208).size(), 4u);
     EXPECT_LE(server.Requests().size(), 1u);
+}
+
+TEST_F(UpdateTest, AHostEndingWhileAnInteractiveUpdateRunsEndsCleanly) {
+    // The host returns at once from an interactive Download and ends while
+    // its worker is still starting its query: again and again, so that the
+    // end meets the worker at every point of its start.
+    constexpr int kRuns = 40;
+    CTestHttpServer server([](CTestConnection& c) { c.WaitForClientClose(kScriptWaitMs); }, kRuns);
+    UsePort(server.Port());
+    for (int i = 0; i < kRuns; ++i) {
+        COcxRun run = Ocx(UpdateCalls(1, "0", 1), kLogin);
+        ASSERT_EQ(run.status, 0) << "run " << i << ": " << run.err;
+        ASSERT_EQ(run.out, "true\ntrue\n");
+    }
+    EXPECT_EQ(ExitCodes("telvora-ocx"), std::vector<int>(kRuns, 0));
 }
 
 // ---- cancel ----
