@@ -5,6 +5,8 @@
 // nothing is written outside the course (and its temp folder), no version is
 // recorded for a package that was not applied, no run hangs past the stall
 // bound and nothing crashes.
+#include <sys/mount.h>
+
 #include <atomic>
 #include <filesystem>
 #include <mutex>
@@ -217,6 +219,57 @@ TEST_F(UpdateFaultTest, AResetInTheMiddleOfTheArchive) {
         c.Send(HttpAnswer(200, m_archive).substr(0, 200));
         c.Reset();
     });
+    COcxRun run = Update(std::string(kLogin) + kAccept);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_TRUE(DamagedArchiveTold()) << ::testing::PrintToString(BoxTexts());
+    ExpectNothingApplied();
+}
+
+class UpdateDiskFullTest : public UpdateFaultTest {
+protected:
+    void SetUp() override {
+        UpdateFaultTest::SetUp();
+        // The course on a small file system of its own, in the place of the
+        // one made for the test.
+        const std::string courses = m_root + "/courses";
+        if (mount("tmpfs", courses.c_str(), "tmpfs", 0, "size=1m") != 0)
+            GTEST_SKIP() << "no tmpfs can be mounted here";
+        m_mounted = courses;
+        m_course = MakeCourse();
+        m_surroundings = Surroundings();
+    }
+    void TearDown() override {
+        if (!m_mounted.empty())
+            umount2(m_mounted.c_str(), MNT_DETACH);
+        UpdateFaultTest::TearDown();
+    }
+    // Offers a package of a small file and a big one of size bytes.
+    void OfferPackageOf(std::size_t size) {
+        const std::string archive =
+            PackArchive({{"a.htm", "a 1\r\n"}, {"sub/x.htm", std::string(size, 'x')}});
+        Serve(Answer({"03052301math/03052301.rar " + std::to_string(archive.size())}),
+              [archive](CTestConnection& c) { c.Send(HttpAnswer(200, archive)); });
+    }
+    std::string m_mounted;
+};
+
+TEST_F(UpdateDiskFullTest, AnArchiveLargerThanTheDiskEndsTheDownloadQuietly) {
+    OfferPackageOf(std::size_t{1536} << 10);
+    COcxRun run = Update(std::string(kLogin) + kAccept);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_TRUE(BoxTexts().empty()) << ::testing::PrintToString(BoxTexts());
+    ExpectNothingApplied();
+}
+
+// An archive that fits, whose unpacked tree does not fit beside it: the
+// extractor must fail. It does not yet: libarchive reports a write that
+// failed (here for want of space) as ARCHIVE_WARN, which the extraction in
+// platform/archive/extract.cpp takes for success (`< ARCHIVE_WARN` after
+// archive_write_data_block), so a file cut short is reported as extracted
+// and copied over the course, and the package's version recorded. Enabled
+// once that check is `< ARCHIVE_OK`.
+TEST_F(UpdateDiskFullTest, DISABLED_AnUnpackedTreeThatDoesNotFitIsNotApplied) {
+    OfferPackageOf(std::size_t{600} << 10);
     COcxRun run = Update(std::string(kLogin) + kAccept);
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_TRUE(DamagedArchiveTold()) << ::testing::PrintToString(BoxTexts());
