@@ -10,6 +10,7 @@
 #include <atomic>
 #include <filesystem>
 
+#include "platform/error/error.h"
 #include "platform/fs/fs.h"
 #include "platform/net/tests/test_http_server.h"
 #include "platform/registry/registry.h"
@@ -363,7 +364,7 @@ TEST_F(UpdateTest, TheOfferStatesSizeAndTimeAndShowsTheNotes) {
             c.Send(
                 HttpAnswer(200, ListPage({"03052301cw/a.rar 1200", "03060501 cw/b.rar 998800 "})));
         },
-        1);
+        2);
     UsePort(server.Port());
     m_nPort = server.Port();
     // 更新说明 while the offer is up, then 取消.
@@ -379,6 +380,18 @@ TEST_F(UpdateTest, TheOfferStatesSizeAndTimeAndShowsTheNotes) {
     EXPECT_EQ(Page("explain.htm"), "<br>本次更新内容说明：\n" +
                                        Link("03060501", "2003年6月5日第1次") +
                                        Link("03052301", "2003年5月23日第1次") + '\0');
+
+    // A browser that cannot start is told in the system's words, and the
+    // offer stays until it is answered.
+    ASSERT_TRUE(
+        RegPutString(HKEY_LOCAL_MACHINE, "Software\\Telvora\\Substitutes", "iexplore.exe", " "));
+    run = Update(std::string(kLogin) + "dialog 218 : press 215 ; press 2\n");
+    EXPECT_EQ(run.out, "true\ntrue\n");
+    const auto boxes = Events("messagebox");
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].at("text"), U(FormatSystemMessage(ERROR_BAD_EXE_FORMAT)));
+    EXPECT_EQ(boxes[0].at("icon"), "information");
+    EXPECT_EQ(Events("dialog").back().at("result"), "2");
 }
 
 TEST_F(UpdateTest, PackageNamesEndingInUpperCaseRarEndTheUpdateSilently) {
