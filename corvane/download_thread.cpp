@@ -1,6 +1,8 @@
 // The update worker's start and end, and the server query.
 #include "corvane/download_thread.h"
 
+#include <cstdio>
+#include <cstdlib>
 #include <mutex>
 #include <set>
 
@@ -28,7 +30,43 @@ Workers& TheWorkers() {
     return *workers;
 }
 
+// The process ends (exit, or a return from main) while an update runs: it
+// ends at once, as the desktop OS ends a process, with its other threads
+// stopped where they are. The libraries' end-of-process cleanups must not run
+// under a worker: the TLS library's, pulled from under a transfer, crashes.
+// An update stopped at any step is completed by the next one.
+void EndAtOnceWhileUpdating(int status, void*) {
+    bool updating = false;
+    {
+        std::lock_guard<std::mutex> lock(TheWorkers().mutex);
+        updating = !TheWorkers().courses.empty();
+    }
+    if (!updating)
+        return;
+    std::fflush(nullptr);
+    std::_Exit(status);
+}
+
 }  // namespace
+
+void GuardProcessEnd() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        // libcurl sets up its process-wide state with the first request,
+        // and the TLS library then registers its cleanup: done here, before
+        // the check above is registered, so that the check runs first. No
+        // request goes out.
+        if (HINTERNET session =
+                InternetOpen("corvane", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0)) {
+            if (HINTERNET connect =
+                    InternetConnect(session, "127.0.0.1", INTERNET_DEFAULT_HTTP_PORT, nullptr,
+                                    nullptr, INTERNET_SERVICE_HTTP, 0, 0))
+                HttpOpenRequest(connect, "GET", "/", "HTTP/1.0", nullptr, nullptr, 0, 0);
+            InternetCloseHandle(session);
+        }
+        on_exit(&EndAtOnceWhileUpdating, nullptr);
+    });
+}
 
 void ReleaseWhenEnded(CDownloadThread* worker) {
     Workers& w = TheWorkers();

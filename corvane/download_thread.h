@@ -26,6 +26,10 @@ class CDownloadThread;
 // control never releases one whose thread still runs.
 void ReleaseWhenEnded(CDownloadThread* worker);
 
+// Makes the end of the process safe while an update runs (see
+// download_thread.cpp); called before a worker starts.
+void GuardProcessEnd();
+
 class CDownloadThread : public CWinThread {
 public:
     CDownloadThread(std::string fileName, std::string filePath, std::string versNumber,

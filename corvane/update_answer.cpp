@@ -26,17 +26,25 @@ std::string ComposeQueryPath(const std::string& fileName, const std::string& ver
 }
 
 std::string ComposePackagePath(const std::string& serverPath) {
+    // The server names its archives as URL paths: an escape it wrote (a
+    // course name in GBK is sent as "%CA%FD...") goes out as it is, as the
+    // system sent the path unchanged; only bytes that cannot stand in a
+    // request line are escaped.
+    auto isHex = [](char c) {
+        return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'F') || (c >= 'a' && c <= 'f');
+    };
     std::string path = "/rdcenter/newweb/";
-    std::size_t start = 0;
-    for (;;) {
-        std::size_t slash = serverPath.find('/', start);
-        path += EncodeQueryValue(
-            std::string_view(serverPath)
-                .substr(start, slash == std::string::npos ? slash : slash - start));
-        if (slash == std::string::npos)
-            break;
-        path += '/';
-        start = slash + 1;
+    for (std::size_t i = 0; i < serverPath.size(); ++i) {
+        const char c = serverPath[i];
+        if (c == '/') {
+            path += c;
+        } else if (c == '%' && i + 2 < serverPath.size() && isHex(serverPath[i + 1]) &&
+                   isHex(serverPath[i + 2])) {
+            path.append(serverPath, i, 3);
+            i += 2;
+        } else {
+            path += EncodeQueryValue(std::string_view(&serverPath[i], 1));
+        }
     }
     return path;
 }

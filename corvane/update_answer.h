@@ -26,7 +26,8 @@ std::string ComposeQueryPath(const std::string& fileName, const std::string& ver
                              const std::string& userName);
 
 // The request path of a package archive: "/rdcenter/newweb/" + the server
-// path, each byte that cannot stand in a URL path percent-encoded ("/" kept).
+// path, each byte that cannot stand in a URL path percent-encoded ("/" and
+// the server's own escapes "%XX" kept).
 std::string ComposePackagePath(const std::string& serverPath);
 
 // Appends one read's bytes to the answer as the system reads them: as a

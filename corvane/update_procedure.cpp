@@ -2,7 +2,6 @@
 // notes pages, the offer, and for each package its download, extraction,
 // copy over the course and version record.
 #include <filesystem>
-#include <random>
 
 #include "common/course_description.h"
 #include "common/system_error.h"
@@ -11,6 +10,8 @@
 #include "corvane/download_thread.h"
 #include "corvane/notes_pages.h"
 #include "corvane/update_dialogs.h"
+#include "platform/fs/fs.h"
+#include "platform/fs/tree_copy.h"
 #include "platform/net/deployment.h"
 #include "platform/process/process.h"
 #include "platform/registry/registry.h"
@@ -19,11 +20,12 @@
 
 namespace {
 
-// A scratch name beside a page, unique to this writer, so that the page is
-// replaced in one step and never left empty or half written.
-std::string ScratchBeside(const std::string& page) {
-    std::random_device random;
-    return page + "." + std::to_string(random()) + ".new";
+// Scratch files that an update killed half-way left in a folder (a page's,
+// a copy's): the platform's copy target removes those of ended processes
+// when it opens the folder. Done before this update writes there.
+void RemoveLeftScratchFiles(const std::string& folder) {
+    CCopyTarget target;
+    target.Open(folder);
 }
 
 // Writes bytes into scratch and puts it in place of page; the scratch file
@@ -137,7 +139,10 @@ bool CDownloadThread::PrepareNotesPages() {
                 return false;
         }
     }
-    m_strExplainScratch = ScratchBeside(explain);
+    // Each page is written to a scratch file beside it that takes its name
+    // when whole, so it is never left empty or half written.
+    RemoveLeftScratchFiles(course + "\\systeminfo");
+    m_strExplainScratch = ScratchPathBeside(explain);
     m_pExplainFile = std::make_unique<CFile>();
     if (!m_pExplainFile->Open(m_strExplainScratch, CFile::modeWrite))
         return false;
@@ -151,7 +156,7 @@ bool CDownloadThread::PrepareNotesPages() {
         m_strKeptNotes = KeptHistoryLines(lines);
         m_bNoHistory = FALSE;
     }
-    m_strNotesScratch = ScratchBeside(history);
+    m_strNotesScratch = ScratchPathBeside(history);
     m_pNotesFile = std::make_unique<CFile>();
     if (!m_pNotesFile->Open(m_strNotesScratch, CFile::modeWrite)) {
         m_pExplainFile->Close();
@@ -253,6 +258,7 @@ void CDownloadThread::CopyTree(const std::string& pathOrPattern) {
         const std::string to = m_strTargetRoot + "\\" + relative;
         if (find.IsDirectory()) {
             CreateDirectory(to);
+            RemoveLeftScratchFiles(to);
         } else if (!CopyFile(from, to, false)) {
             SetFileAttributes(to, FILE_ATTRIBUTE_NORMAL);
             if (!CopyFile(from, to, false)) {

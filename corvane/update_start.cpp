@@ -108,6 +108,7 @@ BOOL CCorvaneCtrl::Download() {
     if (login.DoModal() != IDOK)
         return FALSE;
 
+    GuardProcessEnd();
     // A worker of this process still updating the same course folder would
     // meet a second one in its temp folder and pages.
     std::unique_ptr<CDownloadThread> worker = std::make_unique<CDownloadThread>(

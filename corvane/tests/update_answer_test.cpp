@@ -18,6 +18,12 @@ TEST(UpdateQuery, ValuesAreEncodedAndAnEmptyVersionIsZero) {
               "a%20b%26c%3Dd");
     EXPECT_EQ(ComposePackagePath("cw/a b.rar"), "/rdcenter/newweb/cw/a%20b.rar");
     EXPECT_EQ(ComposePackagePath("x.rar"), "/rdcenter/newweb/x.rar");
+    // The server's own escapes go out as they are; a "%" that starts none
+    // is escaped itself.
+    EXPECT_EQ(ComposePackagePath("%CA%FD%20%d1%a7/03052301.rar"),
+              "/rdcenter/newweb/%CA%FD%20%d1%a7/03052301.rar");
+    EXPECT_EQ(ComposePackagePath("100%/a%zz%4.rar%"), "/rdcenter/newweb/100%25/a%25zz%254.rar%25");
+    EXPECT_EQ(ComposePackagePath("数学/a.rar"), "/rdcenter/newweb/%CA%FD%D1%A7/a.rar");
 }
 
 TEST(UpdateAnswer, ChunksEndAtAZeroByte) {
