@@ -229,7 +229,9 @@ private:
                 readable = r != ARCHIVE_FATAL;
                 break;
             }
-            if (size > 0 && archive_write_data_block(m_disk, buf, size, offset) < ARCHIVE_WARN) {
+            // A failed write (a full disk) is only a warning to libarchive;
+            // here it loses the file's data.
+            if (size > 0 && archive_write_data_block(m_disk, buf, size, offset) < ARCHIVE_OK) {
                 failure = DiskError("cannot be written");
                 readable = archive_read_data_skip(m_reader.Handle()) >= ARCHIVE_WARN;
                 break;

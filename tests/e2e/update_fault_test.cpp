@@ -262,13 +262,10 @@ TEST_F(UpdateDiskFullTest, AnArchiveLargerThanTheDiskEndsTheDownloadQuietly) {
 }
 
 // An archive that fits, whose unpacked tree does not fit beside it: the
-// extractor must fail. It does not yet: libarchive reports a write that
-// failed (here for want of space) as ARCHIVE_WARN, which the extraction in
-// platform/archive/extract.cpp takes for success (`< ARCHIVE_WARN` after
-// archive_write_data_block), so a file cut short is reported as extracted
-// and copied over the course, and the package's version recorded. Enabled
-// once that check is `< ARCHIVE_OK`.
-TEST_F(UpdateDiskFullTest, DISABLED_AnUnpackedTreeThatDoesNotFitIsNotApplied) {
+// extractor fails (libarchive reports the failed write only as a warning),
+// so the file cut short is neither copied over the course nor the package's
+// version recorded.
+TEST_F(UpdateDiskFullTest, AnUnpackedTreeThatDoesNotFitIsNotApplied) {
     OfferPackageOf(std::size_t{600} << 10);
     COcxRun run = Update(std::string(kLogin) + kAccept);
     EXPECT_EQ(run.status, 0) << run.err;
