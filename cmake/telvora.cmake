@@ -1,3 +1,13 @@
+# What every test's environment holds besides its own. Sanitized builds:
+# LeakSanitizer leaves out fontconfig's own caches, which it keeps until the
+# process ends (Qt's font database loads it); UBSan reports show the stack.
+set(TELVORA_TEST_ENV "")
+if(TELVORA_SANITIZE OR TELVORA_FUZZ_ENGINE)
+  set(TELVORA_TEST_ENV
+      "LSAN_OPTIONS=suppressions=${CMAKE_SOURCE_DIR}/tools/lsan.supp:print_suppressions=0"
+      "UBSAN_OPTIONS=print_stacktrace=1")
+endif()
+
 # telvora_test(NAME SOURCES... [LIBS lib...]): one GoogleTest program whose
 # cases CTest lists one by one.
 function(telvora_test name)
@@ -6,7 +16,7 @@ function(telvora_test name)
   target_link_libraries(${name} PRIVATE ${T_LIBS} GTest::gtest GTest::gtest_main GTest::gmock)
   set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
   gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST
-                       PROPERTIES ENVIRONMENT "TELVORA_BIN=${CMAKE_BINARY_DIR}/bin")
+                       PROPERTIES ENVIRONMENT "TELVORA_BIN=${CMAKE_BINARY_DIR}/bin;${TELVORA_TEST_ENV}")
 endfunction()
 
 # telvora_service(NAME [SOURCES ...] [PUBLIC_HEADERS ...] [DEPENDS service...] [LIBS lib...]):

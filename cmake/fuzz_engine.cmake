@@ -1,0 +1,39 @@
+# How the fuzz targets get their main() and their coverage (fuzz/README.md).
+# TELVORA_FUZZ_DRIVER is one of
+#   replay    replay_main.cpp runs saved inputs: ordinary builds, and the
+#             classic afl-g++, which can't link AFL++'s driver (AFL++ then
+#             hands each input over as a file, @@);
+#   trace-pc  TELVORA_FUZZ_ENGINE with plain GCC: the whole tree is compiled
+#             with -fsanitize-coverage=trace-pc, fuzz/afl_trace_pc.cpp turns
+#             those calls into AFL++'s edge map, and AFL++'s runtime and
+#             libFuzzer-compatible driver give the fork server and the
+#             persistent loop;
+#   afl       afl-g++-fast: AFL++'s compiler instruments and links its driver
+#             for -fsanitize=fuzzer.
+option(TELVORA_FUZZ_CMPLOG
+       "With TELVORA_FUZZ_ENGINE: also record comparisons, for AFL++'s CmpLog binary (-c)" OFF)
+set(TELVORA_AFL_PATH "/usr/lib/afl" CACHE PATH "Folder of AFL++'s runtime (afl-compiler-rt.o, libAFLDriver.a)")
+
+set(TELVORA_FUZZ_DRIVER replay)
+if(TELVORA_FUZZ_ENGINE)
+  get_filename_component(fuzz_compiler_name "${CMAKE_CXX_COMPILER}" NAME)
+  if(fuzz_compiler_name MATCHES "^afl-")
+    if(fuzz_compiler_name MATCHES "-fast")
+      set(TELVORA_FUZZ_DRIVER afl)
+    endif()
+  else()
+    set(TELVORA_FUZZ_DRIVER trace-pc)
+    foreach(part afl-compiler-rt.o libAFLDriver.a)
+      if(NOT EXISTS "${TELVORA_AFL_PATH}/${part}")
+        message(FATAL_ERROR "TELVORA_FUZZ_ENGINE needs AFL++'s ${part} in ${TELVORA_AFL_PATH} "
+                            "(apt-get install afl++, or set TELVORA_AFL_PATH).")
+      endif()
+    endforeach()
+    set(fuzz_coverage trace-pc)
+    if(TELVORA_FUZZ_CMPLOG)
+      set(fuzz_coverage trace-pc,trace-cmp)
+    endif()
+    add_compile_options(-fsanitize-coverage=${fuzz_coverage})
+  endif()
+  message(STATUS "Fuzz targets for AFL++ (${fuzz_compiler_name}), main from: ${TELVORA_FUZZ_DRIVER}")
+endif()
