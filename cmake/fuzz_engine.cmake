@@ -34,6 +34,9 @@ if(TELVORA_FUZZ_ENGINE)
       set(fuzz_coverage trace-pc,trace-cmp)
     endif()
     add_compile_options(-fsanitize-coverage=${fuzz_coverage})
+    # Only the fuzz targets are linked with AFL++'s runtime, which the
+    # instrumented code calls: build those targets only, and no tests.
+    set(BUILD_TESTING OFF CACHE BOOL "Build the testing tree." FORCE)
   endif()
   message(STATUS "Fuzz targets for AFL++ (${fuzz_compiler_name}), main from: ${TELVORA_FUZZ_DRIVER}")
 endif()
