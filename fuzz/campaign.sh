@@ -125,7 +125,8 @@ for name in "${TARGETS[@]}"; do
         # The queue minimised to the inputs that keep its coverage; the small
         # new ones join the checked-in corpus.
         rm -rf "$dir/cmin"
-        TMPDIR=$SCRATCH/$name TELVORA_UI=headless AFL_SKIP_CPUFREQ=1 nice -n 19 \
+        # (AFL_ALLOW_TMP: the output folder is this script's own, in /tmp by default)
+        TMPDIR=$SCRATCH/$name TELVORA_UI=headless AFL_SKIP_CPUFREQ=1 AFL_ALLOW_TMP=1 nice -n 19 \
             afl-cmin -i "$dir/default/queue" -o "$dir/cmin" -t 5000 -- "$BUILD/fuzz/fuzz_$name" \
             >"$dir/afl-cmin.log" 2>&1 || { echo "campaign: afl-cmin failed for $name" >&2; continue; }
         existing=$(sha1sum "$ROOT/fuzz/corpus/$name"/* 2>/dev/null | cut -c1-40)
