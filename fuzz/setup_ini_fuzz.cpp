@@ -4,7 +4,6 @@
 // common/course_format.h, then as a file through the programs' readers,
 // which must agree with them. Also the number rules those readers use.
 #include <algorithm>
-#include <cerrno>
 #include <climits>
 #include <cstdint>
 #include <cstdlib>
@@ -86,7 +85,6 @@ void CheckDescription(const CourseDescription& expected, const std::string& win,
 // The C library's reading of a leading number, held to the range of int.
 int LibraryLeadingInteger(std::string_view value) {
     const std::string copy(value);
-    errno = 0;
     const long long n = std::strtoll(copy.c_str(), nullptr, 10);
     return n > INT_MAX ? INT_MAX : n < INT_MIN ? INT_MIN : static_cast<int>(n);
 }
