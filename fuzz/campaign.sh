@@ -55,7 +55,13 @@ if [ ${#TARGETS[@]} -eq 0 ]; then
         TARGETS+=("${f%_fuzz.cpp}")
     done
 fi
-command -v afl-fuzz >/dev/null || { echo "campaign: afl-fuzz missing (apt-get install afl++)" >&2; exit 1; }
+# AFL++ from Debian, once (not among ./run's packages: only fuzzing needs it).
+if ! command -v afl-fuzz >/dev/null; then
+    sudo=()
+    [ "$(id -u)" -eq 0 ] || sudo=(sudo)
+    "${sudo[@]}" apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends afl++ >/dev/null
+fi
 
 configure_and_build() {  # folder, sanitizers ON/OFF
     if [ ! -f "$1/build.ninja" ]; then
