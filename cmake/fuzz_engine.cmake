@@ -10,8 +10,6 @@
 #             persistent loop;
 #   afl       afl-g++-fast: AFL++'s compiler instruments and links its driver
 #             for -fsanitize=fuzzer.
-option(TELVORA_FUZZ_CMPLOG
-       "With TELVORA_FUZZ_ENGINE: also record comparisons, for AFL++'s CmpLog binary (-c)" OFF)
 set(TELVORA_AFL_PATH "/usr/lib/afl" CACHE PATH "Folder of AFL++'s runtime (afl-compiler-rt.o, libAFLDriver.a)")
 
 set(TELVORA_FUZZ_DRIVER replay)
@@ -29,11 +27,7 @@ if(TELVORA_FUZZ_ENGINE)
                             "(apt-get install afl++, or set TELVORA_AFL_PATH).")
       endif()
     endforeach()
-    set(fuzz_coverage trace-pc)
-    if(TELVORA_FUZZ_CMPLOG)
-      set(fuzz_coverage trace-pc,trace-cmp)
-    endif()
-    add_compile_options(-fsanitize-coverage=${fuzz_coverage})
+    add_compile_options(-fsanitize-coverage=trace-pc)
     # Only the fuzz targets are linked with AFL++'s runtime, which the
     # instrumented code calls: build those targets only, and no tests.
     set(BUILD_TESTING OFF CACHE BOOL "Build the testing tree." FORCE)
