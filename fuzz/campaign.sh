@@ -17,6 +17,8 @@
 #   -o OUT      AFL++'s output folders, one per target (default /tmp/telvora-afl)
 #   -r FILE     also append the result lines to FILE
 #   -n          don't build: run the targets as they are
+#   -c          continue a target's earlier campaign in OUT up to EXECS inputs
+#               in all (AFL++ resumes its queue and its counts)
 #   --grow      afterwards, minimise the grown queue with afl-cmin and add
 #               the new small inputs to fuzz/corpus/TARGET (they replay as tests)
 #   TARGET      names without fuzz_ (default: all)
@@ -33,6 +35,7 @@ OUT=/tmp/telvora-afl
 RESULTS=
 GROW=0
 NOBUILD=0
+CONTINUE=0
 TARGETS=()
 while [ $# -gt 0 ]; do
     case "$1" in
@@ -43,8 +46,9 @@ while [ $# -gt 0 ]; do
         -o) OUT=$2; shift 2 ;;
         -r) RESULTS=$2; shift 2 ;;
         -n) NOBUILD=1; shift ;;
+        -c) CONTINUE=1; shift ;;
         --grow) GROW=1; shift ;;
-        -h|--help) sed -n '2,28p' "$0"; exit 0 ;;
+        -h|--help) sed -n '2,30p' "$0"; exit 0 ;;
         -*) echo "campaign: unknown option $1" >&2; exit 2 ;;
         *) TARGETS+=("$1"); shift ;;
     esac
@@ -84,21 +88,26 @@ stat_of() { sed -n "s/^$1 *: //p" "$2"; }
 
 for name in "${TARGETS[@]}"; do
     dir=$OUT/$name
-    rm -rf "$dir"
+    inputs=(-i "$ROOT/fuzz/corpus/$name")
+    if [ "$CONTINUE" = 1 ] && [ -f "$dir/default/fuzzer_stats" ]; then
+        inputs=(-i -)
+    else
+        rm -rf "$dir"
+    fi
     mkdir -p "$dir" "$SCRATCH/$name"
     dict=()
     [ -f "$ROOT/fuzz/dict/$name.dict" ] && dict=(-x "$ROOT/fuzz/dict/$name.dict")
-    start=$(date +%s)
     TMPDIR=$SCRATCH/$name TELVORA_UI=headless AFL_NO_UI=1 AFL_SKIP_CPUFREQ=1 AFL_NO_AFFINITY=1 \
     AFL_I_DONT_CARE_ABOUT_MISSING_CRASHES=1 \
-        nice -n 19 afl-fuzz -i "$ROOT/fuzz/corpus/$name" -o "$dir" "${dict[@]}" -t 2000 \
-        -E "$EXECS" -V "$SECONDS_MAX" -- "$BUILD/fuzz/fuzz_$name" >"$dir/afl-fuzz.log" 2>&1 || true
+        nice -n 19 afl-fuzz "${inputs[@]}" -o "$dir" "${dict[@]}" -t 2000 \
+        -E "$EXECS" -V "$SECONDS_MAX" -- "$BUILD/fuzz/fuzz_$name" >>"$dir/afl-fuzz.log" 2>&1 || true
     stats=$dir/default/fuzzer_stats
     if [ ! -f "$stats" ]; then
         echo "campaign: $name did not start, see $dir/afl-fuzz.log" >&2
         continue
     fi
-    seconds=$(( $(date +%s) - start ))
+    # AFL++'s own running time, which a continued campaign adds to.
+    seconds=$(stat_of run_time "$stats")
     done_=$(stat_of execs_done "$stats")
 
     # Every kept input and every crash once more, with the sanitizers: in
