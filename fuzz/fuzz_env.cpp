@@ -86,6 +86,32 @@ bool ReadBytes(const std::string& unixPath, std::string* bytes) {
     return true;
 }
 
+bool IsValidUtf8(std::string_view s) {
+    std::size_t i = 0;
+    while (i < s.size()) {
+        unsigned char c = s[i];
+        std::size_t n = c < 0x80             ? 1
+                        : (c & 0xE0) == 0xC0 ? 2
+                        : (c & 0xF0) == 0xE0 ? 3
+                        : (c & 0xF8) == 0xF0 ? 4
+                                             : 0;
+        if (n == 0 || i + n > s.size())
+            return false;
+        std::uint32_t cp = n == 1 ? c : c & (0x7F >> n);
+        for (std::size_t k = 1; k < n; ++k) {
+            unsigned char t = s[i + k];
+            if ((t & 0xC0) != 0x80)
+                return false;
+            cp = (cp << 6) | (t & 0x3F);
+        }
+        static const std::uint32_t kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
+        if (cp < kLeast[n] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
+            return false;
+        i += n;
+    }
+    return true;
+}
+
 void DrainMessages() {
     MSG msg;
     while (PeekMessage(&msg, nullptr, 0, 0, PM_REMOVE))

@@ -24,6 +24,10 @@ void WriteBytes(const std::string& unixPath, std::string_view bytes);
 // The file's bytes; false when it can't be read.
 bool ReadBytes(const std::string& unixPath, std::string* bytes);
 
+// Whether s is well-formed UTF-8 (shortest forms, no surrogates, at most
+// U+10FFFF): what the system hands to terminals, files on disk and Qt.
+bool IsValidUtf8(std::string_view s);
+
 // Handles whatever the calls under test left queued on this thread, quit
 // requests included, so the queue does not grow from input to input.
 void DrainMessages();

@@ -15,32 +15,6 @@
 
 namespace {
 
-bool IsValidUtf8(std::string_view s) {
-    std::size_t i = 0;
-    while (i < s.size()) {
-        unsigned char c = s[i];
-        std::size_t n = c < 0x80             ? 1
-                        : (c & 0xE0) == 0xC0 ? 2
-                        : (c & 0xF0) == 0xE0 ? 3
-                        : (c & 0xF8) == 0xF0 ? 4
-                                             : 0;
-        if (n == 0 || i + n > s.size())
-            return false;
-        std::uint32_t cp = n == 1 ? c : c & (0x7F >> n);
-        for (std::size_t k = 1; k < n; ++k) {
-            unsigned char t = s[i + k];
-            if ((t & 0xC0) != 0x80)
-                return false;
-            cp = (cp << 6) | (t & 0x3F);
-        }
-        static const std::uint32_t kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
-        if (cp < kLeast[n] || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF))
-            return false;
-        i += n;
-    }
-    return true;
-}
-
 bool IsAscii(std::string_view s) {
     return std::all_of(s.begin(), s.end(),
                        [](char c) { return static_cast<unsigned char>(c) < 0x80; });
@@ -117,7 +91,7 @@ void CheckUnixPath(const std::string& path) {
 
 void CheckText(const std::string& s) {
     std::string utf8 = text::GbkToUtf8(s);
-    FUZZ_CHECK(IsValidUtf8(utf8));
+    FUZZ_CHECK(fuzz::IsValidUtf8(utf8));
     std::string gbk = text::Utf8ToGbk(s);
     FUZZ_CHECK(text::IsValidGbk(gbk));
 
@@ -128,7 +102,7 @@ void CheckText(const std::string& s) {
         FUZZ_CHECK(text::Utf8ToGbk(utf8) == s);
         FUZZ_CHECK(text::Utf16ToGbk(text::GbkToUtf16(s)) == s);
     }
-    if (IsValidUtf8(s) && Questions(gbk) == Questions(s))
+    if (fuzz::IsValidUtf8(s) && Questions(gbk) == Questions(s))
         FUZZ_CHECK(text::GbkToUtf8(gbk) == s);
     // Both ways through Unicode replace the same characters.
     FUZZ_CHECK(text::Utf16ToGbk(text::GbkToUtf16(s)) == text::Utf8ToGbk(utf8));
