@@ -27,7 +27,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const AnswerKind kind = ClassifyAnswer(answer);
     const bool refused = answer.find("权限") != std::string::npos;
     FUZZ_CHECK((kind == AnswerKind::LoginRefused) == refused);
-    FUZZ_CHECK(refused || (kind == AnswerKind::NoUpdate) == (answer.find('&') == std::string::npos));
+    FUZZ_CHECK(refused ||
+               (kind == AnswerKind::NoUpdate) == (answer.find('&') == std::string::npos));
 
     const std::vector<std::string> fields = SplitAnswerFields(answer);
     // The fields put back together, oldest first, are the list between the
@@ -72,7 +73,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         }
         FUZZ_CHECK(total == sum);
         const std::string offer = OfferText(total);
-        FUZZ_CHECK(offer.find(" KB") != std::string::npos && offer.find(" 秒") != std::string::npos);
+        FUZZ_CHECK(offer.find(" KB") != std::string::npos &&
+                   offer.find(" 秒") != std::string::npos);
         // The seconds are at least 1 and fit their text.
         FUZZ_CHECK(offer.find("：-") == std::string::npos);
     } else {

@@ -13,12 +13,16 @@ namespace {
 
 constexpr std::size_t kReadBlock = 64 * 1024;
 
+}  // namespace
+
 std::string ArchiveError(archive* a, const char* fallback) {
     const char* message = archive_error_string(a);
-    return message != nullptr ? message : fallback;
+    std::string_view text = message != nullptr ? message : fallback;
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r' || text.back() == ' '))
+        text.remove_suffix(1);
+    return archive_names::Printable(
+        archive_names::NameToUtf8(text, archive_names::ENameForm::kGuess));
 }
-
-}  // namespace
 
 CUtf8Locale::CUtf8Locale() {
     for (const char* name : {"C.UTF-8", "C.utf8", "en_US.UTF-8"}) {
@@ -172,9 +176,15 @@ void CArchiveReader::ProbeEntry() {
 int CArchiveReader::ReadBlock(const void** buf, std::size_t* size, la_int64_t* offset,
                               std::string* error) {
     const int r = archive_read_data_block(m_archive, buf, size, offset);
+    if (r == ARCHIVE_WARN) {
+        // At the end of an entry a warning is how the reader reports data
+        // that does not match its header (a zip entry's sizes or checksum).
+        *error = ArchiveError(m_archive, "the data does not match its header");
+        return ARCHIVE_FAILED;
+    }
     if (!m_rarHeader)
         return r;
-    if (r == ARCHIVE_OK || r == ARCHIVE_WARN) {
+    if (r == ARCHIVE_OK) {
         if (*offset != m_nNextOffset) {
             m_rarHeader.reset();  // not one run of bytes: nothing to check against
             return r;

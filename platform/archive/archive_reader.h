@@ -17,6 +17,10 @@
 // Makes libarchive's name conversions produce UTF-8 on this thread while it
 // lives (libarchive converts Unicode names to the locale's character set),
 // whatever locale the process runs in.
+// libarchive's last message on a, or fallback, fit for one line of a report:
+// its names may hold raw bytes in any code page and it may end in a newline.
+std::string ArchiveError(archive* a, const char* fallback);
+
 class CUtf8Locale {
 public:
     CUtf8Locale();
@@ -52,7 +56,9 @@ public:
     // The next block of the current entry's data, as archive_read_data_block.
     // At the end (ARCHIVE_EOF) the data is checked against the checksum the
     // archive keeps for it, where libarchive does not check it (RAR 4): a
-    // mismatch is ARCHIVE_FAILED with *error set.
+    // mismatch is ARCHIVE_FAILED with *error set. libarchive's own warning
+    // about an entry's data (sizes or checksum that do not match its header)
+    // is ARCHIVE_FAILED too: the data is not the entry's.
     int ReadBlock(const void** buf, std::size_t* size, la_int64_t* offset, std::string* error);
 
     archive* Handle() { return m_archive; }

@@ -221,10 +221,8 @@ private:
             if (r == ARCHIVE_EOF)
                 break;
             if (r < ARCHIVE_WARN) {
-                if (error.empty()) {
-                    const char* message = archive_error_string(m_reader.Handle());
-                    error = message ? message : "read error";
-                }
+                if (error.empty())
+                    error = ArchiveError(m_reader.Handle(), "read error");
                 failure = "the data is damaged (" + error + ")";
                 readable = r != ARCHIVE_FATAL;
                 break;
@@ -240,6 +238,8 @@ private:
         }
         if (failure.empty() && declared >= 0 && end < declared && !sparse)
             failure = "the data is shorter than the size the archive gives";
+        if (failure.empty() && declared >= 0 && end > declared)
+            failure = "the data is longer than the size the archive gives";
         if (archive_write_finish_entry(m_disk) < ARCHIVE_WARN && failure.empty())
             failure = DiskError("cannot be written");
         if (!failure.empty()) {
@@ -304,8 +304,9 @@ private:
     }
 
     std::string DiskError(const std::string& what) const {
-        const char* message = archive_error_string(m_disk);
-        return message != nullptr ? what + " (" + message + ")" : what;
+        return archive_error_string(m_disk) != nullptr
+                   ? what + " (" + ArchiveError(m_disk, "") + ")"
+                   : what;
     }
 
     std::string EntryNumber() const { return "entry " + std::to_string(m_reader.EntriesRead()); }

@@ -67,9 +67,8 @@ bool ListArchive(const std::string& archiveUnixPath, std::vector<CArchiveEntryIn
         info.m_bDataIntact = r == ARCHIVE_EOF;
         entries->push_back(std::move(info));
         if (r == ARCHIVE_FATAL) {
-            const char* message = archive_error_string(reader.Handle());
-            error = std::string("the archive is damaged or cut short (") +
-                    (message ? message : "read error") + ")";
+            error = "the archive is damaged or cut short (" +
+                    ArchiveError(reader.Handle(), "read error") + ")";
             return false;
         }
     }

@@ -223,3 +223,84 @@ TEST(ListArchiveTest, ListsEntriesWithTheirKindsSizesAndRefusals) {
     EXPECT_EQ(entries[3].m_strPath, "../evil");
     EXPECT_FALSE(entries[3].m_strRefusal.empty());
 }
+
+namespace {
+
+void PutLe(std::string* out, std::uint32_t value, int bytes) {
+    for (int i = 0; i < bytes; ++i)
+        out->push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
+}
+
+// A zip of one stored entry whose headers (local and central) give the
+// checksum and sizes given rather than computed ones.
+std::string StoredZip(const std::string& name, const std::string& data, std::uint32_t crc,
+                      std::uint32_t packedSize, std::uint32_t size) {
+    auto fields = [&](std::string* out) {
+        PutLe(out, 0, 2);  // flags
+        PutLe(out, 0, 2);  // stored
+        PutLe(out, 0, 4);  // time and date
+        PutLe(out, crc, 4);
+        PutLe(out, packedSize, 4);
+        PutLe(out, size, 4);
+        PutLe(out, static_cast<std::uint32_t>(name.size()), 2);
+        PutLe(out, 0, 2);  // no extra field
+    };
+    std::string zip = "PK\x03\x04";
+    PutLe(&zip, 20, 2);  // version needed
+    fields(&zip);
+    zip += name + data;
+    const std::size_t central = zip.size();
+    zip += "PK\x01\x02";
+    PutLe(&zip, 20, 2);  // made by
+    PutLe(&zip, 20, 2);  // version needed
+    fields(&zip);
+    PutLe(&zip, 0, 2);  // no comment
+    PutLe(&zip, 0, 4);  // disk and internal attributes
+    PutLe(&zip, 0100644u << 16, 4);
+    PutLe(&zip, 0, 4);  // the local header's offset
+    zip += name;
+    const std::size_t centralSize = zip.size() - central;
+    zip += "PK\x05\x06";
+    PutLe(&zip, 0, 4);  // disk numbers
+    PutLe(&zip, 1, 2);
+    PutLe(&zip, 1, 2);
+    PutLe(&zip, static_cast<std::uint32_t>(centralSize), 4);
+    PutLe(&zip, static_cast<std::uint32_t>(central), 4);
+    PutLe(&zip, 0, 2);
+    return zip;
+}
+
+constexpr std::uint32_t kCrcOfAbc = 0x352441C2;  // CRC-32 of "abc"
+
+}  // namespace
+
+TEST_F(ExtractTest, RefusesZipEntriesWhoseDataDoesNotMatchTheirHeader) {
+    // The same entry with its true header is extracted: the archive is
+    // well formed apart from what each case changes.
+    WriteFile(m_archive, StoredZip("good.txt", "abc", kCrcOfAbc, 3, 3));
+    EXPECT_EQ(ExtractFile(m_archive), std::vector<std::string>{});
+    EXPECT_EQ(ReadFile(m_dest + "/good.txt"), "abc");
+
+    const struct {
+        const char* what;
+        std::uint32_t crc, packed, size;
+    } cases[] = {
+        {"a wrong checksum", kCrcOfAbc ^ 1, 3, 3},
+        {"a size below the data's", kCrcOfAbc, 3, 0},
+        {"a size above the data's", kCrcOfAbc, 3, 7},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        WriteFile(m_archive, StoredZip("bad.txt", "abc", c.crc, c.packed, c.size));
+        const auto problems = ExtractFile(m_archive);
+        EXPECT_TRUE(Mentions(problems, "bad.txt: the data is "))
+            << ::testing::PrintToString(problems);
+        EXPECT_FALSE(Exists(m_dest + "/bad.txt"));
+
+        std::vector<CArchiveEntryInfo> entries;
+        std::string error;
+        ListArchive(m_archive, &entries, &error);
+        ASSERT_EQ(entries.size(), 1u);
+        EXPECT_FALSE(entries[0].m_bDataIntact);
+    }
+}
