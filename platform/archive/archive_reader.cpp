@@ -25,20 +25,24 @@ std::string ArchiveError(archive* a, const char* fallback) {
 }
 
 CUtf8Locale::CUtf8Locale() {
-    for (const char* name : {"C.UTF-8", "C.utf8", "en_US.UTF-8"}) {
-        m_utf8 = newlocale(LC_ALL_MASK, name, static_cast<locale_t>(0));
-        if (m_utf8 != static_cast<locale_t>(0))
-            break;
-    }
+    // Made once for the process: making and freeing a locale maps and unmaps
+    // the locale files, which cost more than reading a small archive.
+    static const locale_t utf8 = [] {
+        for (const char* name : {"C.UTF-8", "C.utf8", "en_US.UTF-8"}) {
+            const locale_t made = newlocale(LC_ALL_MASK, name, static_cast<locale_t>(0));
+            if (made != static_cast<locale_t>(0))
+                return made;
+        }
+        return static_cast<locale_t>(0);
+    }();
+    m_utf8 = utf8;
     if (m_utf8 != static_cast<locale_t>(0))
         m_previous = uselocale(m_utf8);
 }
 
 CUtf8Locale::~CUtf8Locale() {
-    if (m_utf8 != static_cast<locale_t>(0)) {
+    if (m_utf8 != static_cast<locale_t>(0))
         uselocale(m_previous);
-        freelocale(m_utf8);
-    }
 }
 
 CArchiveReader::CArchiveReader() = default;

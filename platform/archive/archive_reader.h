@@ -14,13 +14,13 @@
 #include "platform/archive/archive_names.h"
 #include "platform/archive/rar_header_probe.h"
 
-// Makes libarchive's name conversions produce UTF-8 on this thread while it
-// lives (libarchive converts Unicode names to the locale's character set),
-// whatever locale the process runs in.
 // libarchive's last message on a, or fallback, fit for one line of a report:
 // its names may hold raw bytes in any code page and it may end in a newline.
 std::string ArchiveError(archive* a, const char* fallback);
 
+// Makes libarchive's name conversions produce UTF-8 on this thread while it
+// lives (libarchive converts Unicode names to the locale's character set),
+// whatever locale the process runs in.
 class CUtf8Locale {
 public:
     CUtf8Locale();
