@@ -57,6 +57,7 @@ bool WriteRewrittenPage(const std::string& page, const std::string& scratch,
     CFile out;
     if (!in.Open(page, CFile::modeRead) || !out.Open(scratch, CFile::modeWrite))
         return false;
+    out.SetWriteBuffer(64 * 1024);  // two writes per line otherwise
     std::string line;
     while (in.ReadLine(&line))
         if (!patch(&line) || !WriteLine(out, line))
