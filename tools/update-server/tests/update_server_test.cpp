@@ -94,9 +94,8 @@ TEST_F(UpdateServerTest, UnknownOrImpossibleCoursesHaveNoUpdate) {
 
 TEST_F(UpdateServerTest, MoreThanTheClientTakes) {
     for (int i = 1; i <= 120; ++i) {
-        char code[9];
-        std::snprintf(code, sizeof code, "04%06d", i);
-        AddPackage("big", code, "x");
+        const std::string number = std::to_string(i);
+        AddPackage("big", "04" + std::string(6 - number.size(), '0') + number, "x");
     }
     const std::vector<std::string> codes = ListedCodes(Query("fileid=big&versnumber=0"));
     ASSERT_EQ(codes.size(), kMaxListedPackages);
