@@ -23,8 +23,6 @@ enum class ENameForm {
     kGuess,
 };
 
-bool IsValidUtf8(std::string_view s);
-
 // Puts back the 0x5C second bytes of double-byte GBK characters in a RAR 4
 // narrow name whose 0x5C bytes were all turned into '/': '/' cannot be a
 // second byte, so a lead byte followed by '/' was a character ending in 0x5C.

@@ -3,6 +3,7 @@
 #include <iconv.h>
 
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 
 namespace text {
@@ -133,6 +134,44 @@ std::string Utf16ToGbk(std::u16string_view utf16) {
         bytes[2 * i + 1] = static_cast<char>(utf16[i] >> 8);
     }
     return c.Run(bytes.data(), bytes.size(), "?", SkipUtf16);
+}
+
+bool IsValidUtf8(std::string_view s) {
+    std::size_t i = 0;
+    while (i < s.size()) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        std::size_t n;
+        std::uint32_t cp;
+        if (c < 0x80) {
+            ++i;
+            continue;
+        } else if (c >= 0xC2 && c <= 0xDF) {
+            n = 1;
+            cp = c & 0x1F;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            n = 2;
+            cp = c & 0x0F;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            n = 3;
+            cp = c & 0x07;
+        } else {
+            return false;
+        }
+        if (i + n >= s.size())
+            return false;  // cut short
+        for (std::size_t k = 1; k <= n; ++k) {
+            const auto t = static_cast<unsigned char>(s[i + k]);
+            if ((t & 0xC0) != 0x80)
+                return false;
+            cp = (cp << 6) | (t & 0x3F);
+        }
+        // Overlong forms, surrogates and values beyond U+10FFFF are not UTF-8.
+        if ((n == 2 && cp < 0x800) || (n == 3 && cp < 0x10000) || cp > 0x10FFFF ||
+            (cp >= 0xD800 && cp <= 0xDFFF))
+            return false;
+        i += n + 1;
+    }
+    return true;
 }
 
 bool IsValidGbk(std::string_view s) {

@@ -19,6 +19,10 @@ std::string Utf16ToGbk(std::u16string_view utf16);
 // True when every byte sequence of s is a valid GBK character.
 bool IsValidGbk(std::string_view s);
 
+// True when s is well-formed UTF-8 (no overlong forms, surrogates or values
+// past U+10FFFF).
+bool IsValidUtf8(std::string_view s);
+
 // The two bytes of a double-byte GBK character: a lead byte (0x81 to 0xFE)
 // and a trail byte (0x40 to 0xFE but 0x7F).
 bool IsLeadByte(char c);

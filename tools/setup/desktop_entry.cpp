@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <sstream>
 
+#include "platform/text/text.h"
+
 namespace {
 
 constexpr char kGroup[] = "[Desktop Entry]";
@@ -59,44 +61,6 @@ std::string Strip(const std::string& s) {
 }
 
 }  // namespace
-
-bool IsValidUtf8(const std::string& s) {
-    std::size_t i = 0;
-    while (i < s.size()) {
-        const unsigned char c = s[i];
-        std::size_t n;
-        unsigned cp;
-        if (c < 0x80) {
-            ++i;
-            continue;
-        } else if (c >= 0xC2 && c <= 0xDF) {
-            n = 1;
-            cp = c & 0x1F;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            n = 2;
-            cp = c & 0x0F;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            n = 3;
-            cp = c & 0x07;
-        } else {
-            return false;
-        }
-        if (i + n >= s.size())
-            return false;
-        for (std::size_t k = 1; k <= n; ++k) {
-            const unsigned char t = s[i + k];
-            if ((t & 0xC0) != 0x80)
-                return false;
-            cp = (cp << 6) | (t & 0x3F);
-        }
-        if ((n == 2 && cp < 0x800) || (n == 3 && cp < 0x10000) || cp > 0x10FFFF ||
-            (cp >= 0xD800 && cp <= 0xDFFF)) {
-            return false;
-        }
-        i += n + 1;
-    }
-    return true;
-}
 
 std::string EscapeDesktopValue(const std::string& utf8) {
     std::string out;
@@ -155,7 +119,7 @@ bool QuoteExecArgument(const std::string& utf8, std::string* quoted) {
 bool ComposeDesktopEntry(const DesktopEntryFields& f, std::string* text, std::string* error) {
     for (const std::string* s :
          {&f.name, &f.comment, &f.tryExec, &f.icon, &f.courseId, &f.courseFolder}) {
-        if (!IsValidUtf8(*s)) {
+        if (!text::IsValidUtf8(*s)) {
             *error = "a text of the menu entry is not UTF-8";
             return false;
         }
@@ -167,7 +131,7 @@ bool ComposeDesktopEntry(const DesktopEntryFields& f, std::string* text, std::st
     std::string exec;
     for (const std::string& arg : f.command) {
         std::string quoted;
-        if (!IsValidUtf8(arg) || !QuoteExecArgument(arg, &quoted)) {
+        if (!text::IsValidUtf8(arg) || !QuoteExecArgument(arg, &quoted)) {
             *error =
                 "the command can't be written into a menu entry (an empty argument, a "
                 "control character or bytes that are not UTF-8)";

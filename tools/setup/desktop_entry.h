@@ -40,9 +40,5 @@ bool ComposeDesktopEntry(const DesktopEntryFields& fields, std::string* text, st
 // value escapes undone; false when the group or the key is missing.
 bool ReadDesktopEntryValue(const std::string& text, const std::string& key, std::string* value);
 
-// True when s is well-formed UTF-8 (no overlong forms, surrogates or values
-// past U+10FFFF).
-bool IsValidUtf8(const std::string& s);
-
 // The entry's file name for a course id (UTF-8): "telvora-<id>.desktop".
 std::string DesktopEntryFileName(const std::string& courseIdUtf8);

@@ -47,17 +47,6 @@ TEST(ArchiveNames, GuessesUtf8OrGbkPerName) {
     EXPECT_EQ(NameToUtf8(U8(u8"已是"), ENameForm::kUtf8), U8(u8"已是"));
 }
 
-TEST(ArchiveNames, RecognisesOnlyWellFormedUtf8) {
-    EXPECT_TRUE(IsValidUtf8(""));
-    EXPECT_TRUE(IsValidUtf8(U8(u8"a\u00E9\u4E2D\U0001D11E")));
-    EXPECT_FALSE(IsValidUtf8("\xC0\xAF"));          // overlong '/'
-    EXPECT_FALSE(IsValidUtf8("\xE0\x80\xAF"));      // overlong '/'
-    EXPECT_FALSE(IsValidUtf8("\xED\xA0\x80"));      // a surrogate
-    EXPECT_FALSE(IsValidUtf8("\xF4\x90\x80\x80"));  // beyond U+10FFFF
-    EXPECT_FALSE(IsValidUtf8("\xE4\xB8"));          // cut short
-    EXPECT_FALSE(IsValidUtf8("\xD6\xD0"));          // GBK
-}
-
 TEST(ArchiveNames, SplitsOnEitherSeparatorAndDropsEmptyAndDotParts) {
     EXPECT_EQ(Split("a/b\\c.txt"), (std::vector<std::string>{"a", "b", "c.txt"}));
     EXPECT_EQ(Split("./a//b/./"), (std::vector<std::string>{"a", "b"}));

@@ -59,3 +59,16 @@ TEST(GbkHelpers, ValidityCheck) {
     EXPECT_FALSE(text::IsValidGbk("\x81"));
     EXPECT_FALSE(text::IsValidGbk("\x81\x7F"));
 }
+
+TEST(Utf8Check, TakesOnlyWellFormedUtf8) {
+    EXPECT_TRUE(text::IsValidUtf8(""));
+    EXPECT_TRUE(text::IsValidUtf8("plain ascii"));
+    EXPECT_TRUE(text::IsValidUtf8(reinterpret_cast<const char*>(u8"a\u00E9\u4E2D\U0001D11E")));
+    EXPECT_FALSE(text::IsValidUtf8("\xC0\xAF"));                  // overlong '/'
+    EXPECT_FALSE(text::IsValidUtf8("\xE0\x80\xAF"));              // overlong, three bytes
+    EXPECT_FALSE(text::IsValidUtf8("\xED\xA0\x80"));              // a surrogate
+    EXPECT_FALSE(text::IsValidUtf8("\xF4\x90\x80\x80"));          // past U+10FFFF
+    EXPECT_FALSE(text::IsValidUtf8("\xE4\xB8"));                  // cut short
+    EXPECT_FALSE(text::IsValidUtf8("a\x80"));                     // a lone trail byte
+    EXPECT_FALSE(text::IsValidUtf8("\xBC\xC6\xCB\xE3\xBB\xFA"));  // GBK
+}

@@ -251,19 +251,6 @@ TEST(DesktopEntryTest, ValuesAreReadFromTheEntryGroupOnly) {
     EXPECT_FALSE(ReadDesktopEntryValue("Name=x\n", "Name", &value));
 }
 
-TEST(DesktopEntryTest, Utf8IsCheckedStrictly) {
-    EXPECT_TRUE(IsValidUtf8(""));
-    EXPECT_TRUE(IsValidUtf8("plain ascii"));
-    EXPECT_TRUE(IsValidUtf8(U("计算机") + " \xf0\x9f\x98\x80"));
-    EXPECT_FALSE(IsValidUtf8("\xc0\xaf"));                  // overlong '/'
-    EXPECT_FALSE(IsValidUtf8("\xe0\x80\xaf"));              // overlong, three bytes
-    EXPECT_FALSE(IsValidUtf8("\xed\xa0\x80"));              // a surrogate
-    EXPECT_FALSE(IsValidUtf8("\xf4\x90\x80\x80"));          // past U+10FFFF
-    EXPECT_FALSE(IsValidUtf8("\xe8\xae"));                  // cut short
-    EXPECT_FALSE(IsValidUtf8("a\x80"));                     // a lone trail byte
-    EXPECT_FALSE(IsValidUtf8("\xbc\xc6\xcb\xe3\xbb\xfa"));  // GBK
-}
-
 TEST(DesktopEntryTest, TheFileIsNamedAfterTheCourse) {
     EXPECT_EQ(DesktopEntryFileName("jsjyy01"), "telvora-jsjyy01.desktop");
     EXPECT_EQ(DesktopEntryFileName(U("化学")), U("telvora-化学.desktop"));
