@@ -287,6 +287,19 @@ std::string AsciiLower(std::string_view s) {
     return r;
 }
 
+// The folder a Windows path names, opened for reading its entries, with its
+// Unix path in *unixPath; -1 (last error set) when it can't be opened, a
+// missing folder reported as not a folder.
+int OpenWindowsFolder(const std::string& winFolder, std::optional<std::string>* unixPath) {
+    *unixPath = ToUnixPath(winFolder);
+    if (!*unixPath)
+        return -1;
+    const int fd = open((*unixPath)->c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        FailErrno(errno == ENOENT ? ENOTDIR : errno);
+    return fd;
+}
+
 }  // namespace
 
 struct CWalkFolder::Impl {
@@ -355,12 +368,10 @@ CWalkFolder::~CWalkFolder() = default;
 
 bool CWalkFolder::OpenRoot(const std::string& winFolder) {
     m_impl = std::make_unique<Impl>();
-    std::optional<std::string> u = ToUnixPath(winFolder);
-    if (!u)
-        return false;
-    int fd = open(u->c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    std::optional<std::string> u;
+    const int fd = OpenWindowsFolder(winFolder, &u);
     if (fd < 0)
-        return FailErrno(errno == ENOENT ? ENOTDIR : errno);
+        return false;
     m_impl->ctx = std::make_shared<WalkContext>();
     m_impl->ctx->rootReal = RealPathOf(*u);
     if (m_impl->ctx->rootReal.empty())
@@ -451,12 +462,10 @@ CCopyTarget::~CCopyTarget() = default;
 
 bool CCopyTarget::Open(const std::string& winFolder) {
     m_impl = std::make_unique<Impl>();
-    std::optional<std::string> u = ToUnixPath(winFolder);
-    if (!u)
-        return false;
-    int fd = open(u->c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    std::optional<std::string> u;
+    const int fd = OpenWindowsFolder(winFolder, &u);
     if (fd < 0)
-        return FailErrno(errno == ENOENT ? ENOTDIR : errno);
+        return false;
     m_impl->dir = fdopendir(fd);
     if (!m_impl->dir) {
         int err = errno;
