@@ -1,8 +1,8 @@
 // The command line and the log line.
 #include <gtest/gtest.h>
 
-#include "tools/update-server/access_log.h"
 #include "platform/httpd/http_server.h"
+#include "tools/update-server/access_log.h"
 #include "tools/update-server/server_options.h"
 
 namespace {
