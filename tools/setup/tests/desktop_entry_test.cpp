@@ -20,8 +20,8 @@ std::string U(const std::string& gbk) {
 }
 
 // The value of Exec as a desktop reads it: string escapes first, then the
-// quoting rules, then %% as one %. Written from the Desktop Entry
-// Specification, apart from the code under test.
+// quoting rules, then %% as one %. Written from freedesktop.org's rules for
+// desktop entries, apart from the code under test.
 bool ParseExec(const std::string& value, std::vector<std::string>* args) {
     std::string s;
     for (std::size_t i = 0; i < value.size(); ++i) {
