@@ -1,5 +1,6 @@
 #include "common/course_format.h"
 
+#include <algorithm>
 #include <climits>
 #include <span>
 
@@ -239,4 +240,22 @@ std::string BaseDirOf(const std::string& modulePath) {
     std::string folder = last == std::string::npos ? std::string() : modulePath.substr(0, last);
     std::size_t parent = text::FindLastBackslash(folder);
     return parent == std::string::npos ? std::string() : folder.substr(0, parent + 1);
+}
+
+namespace {
+
+// Characters [pos, pos + 2) of a code, with a leading "0" dropped.
+std::string Part(const std::string& code, std::size_t pos) {
+    std::string part = pos < code.size() ? code.substr(pos, 2) : std::string();
+    if (part.size() == 2 && part[0] == '0')
+        part.erase(0, 1);
+    return part;
+}
+
+}  // namespace
+
+std::string CodeDateText(const std::string& code) {
+    const std::string year = code.substr(0, std::min<std::size_t>(2, code.size()));
+    return "20" + year + "年" + Part(code, 2) + "月" + Part(code, 4) + "日第" + Part(code, 6) +
+           "次";
 }

@@ -116,3 +116,9 @@ std::vector<std::string> SplitTextLines(std::string_view text);
 // holds the program file, with its trailing backslash (C:\A\B\install.exe
 // gives C:\A\); empty when there is no such folder.
 std::string BaseDirOf(const std::string& modulePath);
+
+// An update package's code YYMMDDNN as the update notes show it: 03052301
+// gives "2003年5月23日第1次" (a leading zero of month, day and ordinal
+// dropped). A code shorter than 8 characters gives what there is of each
+// part.
+std::string CodeDateText(const std::string& code);

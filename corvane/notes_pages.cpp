@@ -1,29 +1,11 @@
 #include "corvane/notes_pages.h"
 
-namespace {
-
-// Characters [pos, pos + 2) of a code, with a leading "0" dropped.
-std::string Part(const std::string& code, std::size_t pos) {
-    std::string part = pos < code.size() ? code.substr(pos, 2) : std::string();
-    if (part.size() == 2 && part[0] == '0')
-        part.erase(0, 1);
-    return part;
-}
-
-}  // namespace
-
 std::string ServerBaseAddress(const std::string& host, unsigned port) {
     std::string address = "http://";
     address += host.find(':') != std::string::npos ? "[" + host + "]" : host;
     if (port != 80)
         address += ":" + std::to_string(port);
     return address + "/rdcenter/newweb/";
-}
-
-std::string CodeDateText(const std::string& code) {
-    const std::string year = code.substr(0, std::min<std::size_t>(2, code.size()));
-    return "20" + year + "年" + Part(code, 2) + "月" + Part(code, 4) + "日第" + Part(code, 6) +
-           "次";
 }
 
 std::string ExplainLinkList(const std::string& serverBase, const std::string& fileName,

@@ -7,16 +7,12 @@
 #include <string>
 #include <vector>
 
+#include "common/course_format.h"
 #include "corvane/update_answer.h"
 
 // The base address of the server's pages: "http://host[:port]/rdcenter/newweb/"
 // (the port only when it is not 80; an IPv6 address in brackets).
 std::string ServerBaseAddress(const std::string& host, unsigned port);
-
-// A package code YYMMDDNN as the link text shows it: 03052301 gives
-// "2003年5月23日第1次" (a leading zero of month, day and ordinal dropped). A
-// code shorter than 8 characters gives what there is of each part.
-std::string CodeDateText(const std::string& code);
 
 // The link list L: "<br>本次更新内容说明：\n" and one link per package, from
 // the last package of the answer to the first, each to

@@ -1,5 +1,6 @@
 #include "tools/update-server/update_pages.h"
 
+#include "common/course_format.h"
 #include "tools/update-server/url_escapes.h"
 
 namespace {
@@ -27,11 +28,6 @@ std::string HtmlText(std::string_view s) {
             out += c;
     }
     return out;
-}
-
-// A two-digit part of a code without its leading zero.
-std::string Shortened(std::string_view two) {
-    return two[0] == '0' ? std::string(two.substr(1)) : std::string(two);
 }
 
 }  // namespace
@@ -64,14 +60,8 @@ std::string MethodNotAllowedPage() {
     return SimplePage("405", "不支持此请求方法。");
 }
 
-std::string CodeDateText(std::string_view code) {
-    if (code.size() != 8)
-        return std::string(code);
-    return "20" + std::string(code.substr(0, 2)) + "年" + Shortened(code.substr(2, 2)) + "月" +
-           Shortened(code.substr(4, 2)) + "日第" + Shortened(code.substr(6, 2)) + "次";
-}
-
 std::string DefaultNotesPage(std::string_view fileid, std::string_view code) {
-    return SimplePage("更新说明", "课程 " + HtmlText(fileid) + " " + CodeDateText(code) + "更新（" +
+    return SimplePage("更新说明", "课程 " + HtmlText(fileid) + " " +
+                                      CodeDateText(std::string(code)) + "更新（" +
                                       std::string(code) + "）。");
 }

@@ -32,10 +32,6 @@ std::string AccessDeniedPage(bool credentialsGiven);
 std::string NotFoundPage();
 std::string MethodNotAllowedPage();
 
-// The date text of a code as the update control shows it in its links:
-// 03052301 -> "2003年5月23日第1次" (GBK).
-std::string CodeDateText(std::string_view code);
-
 // The explanation page published when no notes are given: names the course
 // and the update.
 std::string DefaultNotesPage(std::string_view fileid, std::string_view code);

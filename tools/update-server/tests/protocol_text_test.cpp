@@ -2,6 +2,7 @@
 // control reads an answer.
 #include <gtest/gtest.h>
 
+#include "common/course_format.h"
 #include "platform/text/text.h"
 #include "tools/update-server/package_names.h"
 #include "tools/update-server/update_pages.h"
