@@ -238,8 +238,6 @@ private:
         }
         if (failure.empty() && declared >= 0 && end < declared && !sparse)
             failure = "the data is shorter than the size the archive gives";
-        if (failure.empty() && declared >= 0 && end > declared)
-            failure = "the data is longer than the size the archive gives";
         if (archive_write_finish_entry(m_disk) < ARCHIVE_WARN && failure.empty())
             failure = DiskError("cannot be written");
         if (!failure.empty()) {
