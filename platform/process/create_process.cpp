@@ -1,12 +1,21 @@
-// CreateProcess over posix_spawn: the plan says what to run; here the program
-// gets its environment, show state, current folder and descriptors, its own
-// session, and a watcher that reaps it.
+// CreateProcess: the plan says what to run; here the program gets its
+// environment, show state, current folder and descriptors, its own session
+// (or, when its starter waits for it, its starter's process group and end),
+// and a watcher that starts and reaps it.
 #include <fcntl.h>
+#include <sched.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/prctl.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/syscall.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <cstdint>
 #include <cstring>
+#include <memory>
 
 #include "platform/fs/fs.h"
 #include "platform/process/process_internal.h"
@@ -27,11 +36,19 @@ BOOL Fail(DWORD code) {
     return 0;
 }
 
-// The caller's environment, or the given block ("NAME=VALUE\0...\0", GBK),
-// with the show state set.
-std::vector<std::string> ChildEnvironment(const void* block, const std::string& show) {
+// The caller's environment, or the given block ("NAME=VALUE\0...\0", GBK, or
+// UTF-16 with CREATE_UNICODE_ENVIRONMENT), with the show state set.
+std::vector<std::string> ChildEnvironment(const void* block, bool unicode,
+                                          const std::string& show) {
     std::vector<std::string> env;
-    if (block) {
+    if (block && unicode) {
+        for (const char16_t* p = static_cast<const char16_t*>(block); *p;) {
+            const std::u16string_view entry(p);
+            if (entry.front() != u'=')
+                env.push_back(text::Utf16ToUtf8(entry));
+            p += entry.size() + 1;
+        }
+    } else if (block) {
         for (const char* p = static_cast<const char*>(block); *p; p += std::strlen(p) + 1) {
             // Entries such as "=C:=C:\" keep per-drive folders on the desktop
             // system and mean nothing here.
@@ -47,41 +64,117 @@ std::vector<std::string> ChildEnvironment(const void* block, const std::string& 
     return env;
 }
 
-// Spawns the plan; returns 0 or an errno value.
+// Everything the started program's first moments need, made before it
+// exists: between its start and its exec it shares this process's memory
+// (as posix_spawn's child does) and makes nothing but system calls.
+struct SpawnRequest {
+    const char* program = nullptr;
+    char* const* argv = nullptr;
+    char* const* envp = nullptr;
+    const char* dir = nullptr;  // null: the caller's
+    bool noInput = false;
+    bool endsWithStarter = false;
+    pid_t starter = 0;
+    long maxFds = 0;         // for closing descriptors without close_range
+    volatile int error = 0;  // set by the child when it cannot run the program
+};
+
+// The layout of the kernel's struct sigaction on x86_64 and arm64 (both have
+// sa_restorer), for resetting dispositions without the C library, whose
+// sigaction a sanitizer may wrap with bookkeeping this process still uses.
+struct KernelSigaction {
+    void (*handler)(int);
+    unsigned long flags;
+    void (*restorer)();
+    std::uint64_t mask;
+};
+
+[[noreturn]] __attribute__((no_sanitize("address", "undefined", "thread"))) void ChildFails(
+    SpawnRequest* r, long err) {
+    r->error = static_cast<int>(err > 0 ? err : EINVAL);
+    for (;;)
+        syscall(SYS_exit_group, 127);
+}
+
+// The child: default signal handling and nothing blocked whatever the
+// calling thread had, then either a session of its own (it outlives its
+// starter and a hang-up of the starter's terminal) or, for a program its
+// starter waits for, the starter's process group and death with the thread
+// that started it; input from /dev/null when hidden; the current folder;
+// no descriptor but 0, 1 and 2; exec.
+__attribute__((no_sanitize("address", "undefined", "thread"))) int SpawnChild(void* arg) {
+    auto* r = static_cast<SpawnRequest*>(arg);
+    KernelSigaction dfl{};  // SIG_DFL, no flags, empty mask
+    for (long sig = 1; sig < 65; ++sig) {
+        if (sig != SIGKILL && sig != SIGSTOP)
+            syscall(SYS_rt_sigaction, sig, &dfl, nullptr, sizeof dfl.mask);
+    }
+    if (r->endsWithStarter) {
+        if (syscall(SYS_prctl, PR_SET_PDEATHSIG, SIGKILL, 0, 0, 0) != 0)
+            ChildFails(r, errno);
+        // The starter may have died before the request was made.
+        if (syscall(SYS_getppid) != r->starter)
+            ChildFails(r, ESRCH);
+    } else if (syscall(SYS_setsid) < 0) {
+        ChildFails(r, errno);
+    }
+    if (r->noInput) {
+        const long fd = syscall(SYS_openat, AT_FDCWD, "/dev/null", O_RDONLY, 0);
+        if (fd < 0)
+            ChildFails(r, errno);
+        if (fd != 0) {
+            if (syscall(SYS_dup3, fd, 0, 0) < 0)
+                ChildFails(r, errno);
+            syscall(SYS_close, fd);
+        }
+    }
+    if (r->dir && syscall(SYS_chdir, r->dir) != 0)
+        ChildFails(r, errno);
+    if (syscall(SYS_close_range, 3u, ~0u, 0u) != 0) {
+        for (long fd = 3; fd < r->maxFds; ++fd)
+            syscall(SYS_close, fd);
+    }
+    std::uint64_t none = 0;
+    syscall(SYS_rt_sigprocmask, SIG_SETMASK, &none, nullptr, sizeof none);
+    syscall(SYS_execve, r->program, r->argv, r->envp);
+    ChildFails(r, errno);
+}
+
+// Starts the plan from the calling thread (the watcher's); returns 0 or an
+// errno value.
 int Spawn(const CStartPlan& plan, std::vector<std::string> env, const std::string& unixDir,
-          bool noInput, pid_t* pid) {
+          bool noInput, bool endsWithStarter, pid_t* pid) {
     std::vector<std::string> args = plan.argv;
     std::vector<char*> argv = Pointers(args);
     std::vector<char*> envp = Pointers(env);
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    if (noInput)
-        posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    if (!unixDir.empty())
-        posix_spawn_file_actions_addchdir_np(&actions, unixDir.c_str());
-    // Nothing of this process is handed on but the three standard streams.
-    posix_spawn_file_actions_addclosefrom_np(&actions, 3);
-
-    // Default signal handling and nothing blocked, whatever the calling
-    // thread had (a tool waiting for its stop signals blocks them), and a
-    // session of its own, so the program outlives its starter and a hang-up
-    // of the starter's terminal.
-    posix_spawnattr_t attr;
-    posix_spawnattr_init(&attr);
-    sigset_t none, all;
-    sigemptyset(&none);
-    sigfillset(&all);
-    posix_spawnattr_setsigmask(&attr, &none);
-    posix_spawnattr_setsigdefault(&attr, &all);
-    posix_spawnattr_setflags(&attr,
-                             POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETSID);
-
-    const int rc =
-        posix_spawn(pid, plan.program.c_str(), &actions, &attr, argv.data(), envp.data());
-    posix_spawnattr_destroy(&attr);
-    posix_spawn_file_actions_destroy(&actions);
-    return rc;
+    SpawnRequest request;
+    request.program = plan.program.c_str();
+    request.argv = argv.data();
+    request.envp = envp.data();
+    request.dir = unixDir.empty() ? nullptr : unixDir.c_str();
+    request.noInput = noInput;
+    request.endsWithStarter = endsWithStarter;
+    request.starter = getpid();
+    struct rlimit files {};
+    request.maxFds = getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < 65536
+                         ? static_cast<long>(files.rlim_cur)
+                         : 65536;
+    // The child runs on a stack of its own until its exec; this thread
+    // waits meanwhile (CLONE_VFORK).
+    constexpr std::size_t kChildStack = 64 * 1024;
+    std::unique_ptr<char[]> stack(new char[kChildStack]);
+    const pid_t child =
+        clone(SpawnChild, stack.get() + kChildStack, CLONE_VM | CLONE_VFORK | SIGCHLD, &request);
+    if (child < 0)
+        return errno;
+    if (request.error != 0) {
+        const int err = request.error;
+        while (waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
+        }
+        return err;
+    }
+    *pid = child;
+    return 0;
 }
 
 }  // namespace
@@ -115,17 +208,21 @@ BOOL CreateProcessFrom(const void* caller, const char* applicationName, const ch
 
     const std::string show = ShowStateName(startupInfo);
     const bool noInput = show == "hidden" || (creationFlags & CREATE_NO_WINDOW);
-    std::shared_ptr<ProcessState> state = NewWatchedProcess();
+    const bool endsWithStarter = (creationFlags & CREATE_ENDS_WITH_STARTER) != 0;
+    std::vector<std::string> env =
+        ChildEnvironment(environment, (creationFlags & CREATE_UNICODE_ENVIRONMENT) != 0, show);
+    // Started by its watcher thread, which lives exactly as long as the
+    // program does: a program that ends with its starter is tied to that
+    // thread, which only the end of this process takes away early.
+    std::shared_ptr<ProcessState> state = StartWatched([&](int* pid) {
+        pid_t started = 0;
+        const int rc = Spawn(plan, env, unixDir, noInput, endsWithStarter, &started);
+        *pid = started;
+        return rc;
+    });
     if (!state)
         return 0;
-    pid_t pid = 0;
-    const int rc = Spawn(plan, ChildEnvironment(environment, show), unixDir, noInput, &pid);
-    if (rc != 0) {
-        AbandonWatch(state);
-        SetLastErrorFromErrno(rc);
-        return 0;
-    }
-    WatchPid(state, pid);
+    const int pid = GetWatchedPid(state);
     processInformation->hProcess = NewProcessHandle(state);
     processInformation->hThread = NewProcessHandle(state);
     processInformation->dwProcessId = static_cast<DWORD>(pid);
@@ -146,6 +243,16 @@ __attribute__((noinline)) BOOL CreateProcess(const char* applicationName, const 
     return process_detail::CreateProcessFrom(__builtin_return_address(0), applicationName,
                                              commandLine, creationFlags, environment,
                                              currentDirectory, startupInfo, processInformation);
+}
+
+std::u16string GetEnvironmentStringsW() {
+    std::u16string block;
+    for (char** e = environ; e && *e; ++e) {
+        block += text::Utf8ToUtf16(*e);
+        block.push_back(u'\0');
+    }
+    block.push_back(u'\0');
+    return block;
 }
 
 __attribute__((noinline)) BOOL StartProgram(const char* commandLine, int showState) {

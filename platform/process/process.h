@@ -45,7 +45,15 @@ enum : DWORD {
     // CREATE_SUSPENDED is not supported (ERROR_NOT_SUPPORTED).
     CREATE_SUSPENDED = 0x00000004,
     NORMAL_PRIORITY_CLASS = 0x00000020,
+    // The environment block is UTF-16 (see GetEnvironmentStringsW).
+    CREATE_UNICODE_ENVIRONMENT = 0x00000400,
     CREATE_NO_WINDOW = 0x08000000,
+    // This system's own: the program is one its starter waits for, and it
+    // ends when the starter does, however the starter ends (killed
+    // included). It stays in the starter's process group (a kill of the
+    // group reaches it too) and gets SIGKILL when the starting process
+    // dies. Without it a program gets a session of its own and lives on.
+    CREATE_ENDS_WITH_STARTER = 0x80000000,
 };
 
 // The start-up request. wShowWindow takes the SW_ values of platform/ui/ui.h
@@ -80,12 +88,12 @@ struct PROCESS_INFORMATION {
 //
 // The program gets descriptors 0, 1 and 2 only (inheritHandles changes
 // nothing: no handle of this system is inheritable), its own session (it
-// lives on when the caller ends), the show state in TELVORA_SHOW (normal,
-// maximized, minimized or hidden; a hidden program reads its input from
-// /dev/null), the caller's environment or the given block ("NAME=VALUE\0"
-// ... "\0", GBK), and the caller's current folder or currentDirectory (a
-// Windows path). Ended programs are reaped whether or not anyone waits, so
-// none is left behind as a zombie; close both handles when done.
+// lives on when the caller ends; see CREATE_ENDS_WITH_STARTER), the show state in TELVORA_SHOW
+// (normal, maximized, minimized or hidden; a hidden program reads its input from /dev/null), the
+// caller's environment or the given block ("NAME=VALUE\0"
+// ... "\0", GBK, or UTF-16 with CREATE_UNICODE_ENVIRONMENT), and the caller's current folder or
+// currentDirectory (a Windows path). Ended programs are reaped whether or not anyone waits, so none
+// is left behind as a zombie; close both handles when done.
 //
 // Fails with FALSE and the last error: ERROR_FILE_NOT_FOUND (no such program
 // and no substitute), ERROR_BAD_EXE_FORMAT (a Windows program without a
@@ -95,6 +103,12 @@ struct PROCESS_INFORMATION {
 BOOL CreateProcess(const char* applicationName, const char* commandLine, BOOL inheritHandles,
                    DWORD creationFlags, const void* environment, const char* currentDirectory,
                    const STARTUPINFO* startupInfo, PROCESS_INFORMATION* processInformation);
+
+// This process's environment as a block for CreateProcess with
+// CREATE_UNICODE_ENVIRONMENT: "NAME=VALUE" entries in UTF-16, each ended by
+// a zero, and one more zero at the end. A caller adds its own entries before
+// that last zero to hand a program its environment with them.
+std::u16string GetEnvironmentStringsW();
 
 // WAIT_OBJECT_0 once the process has ended, WAIT_TIMEOUT after timeoutMs
 // (INFINITE waits for ever), WAIT_FAILED for a bad handle.

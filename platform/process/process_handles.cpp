@@ -10,6 +10,8 @@
 #include <cerrno>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <unordered_map>
@@ -22,7 +24,8 @@ struct ProcessState {
     std::mutex mutex;
     std::condition_variable changed;
     int pid = 0;
-    bool abandoned = false;  // the program could not be started
+    bool startDone = false;  // the watcher has tried to start the program
+    int startError = 0;      // errno when it could not
     bool ended = false;
     DWORD exitCode = STILL_ACTIVE;
 };
@@ -43,18 +46,25 @@ DWORD ExitCodeOf(int status) {
     return 0;
 }
 
+struct WatchStart {
+    std::shared_ptr<ProcessState> state;
+    std::function<int(int* pid)> spawn;
+};
+
 void* WatchThread(void* arg) {
-    std::shared_ptr<ProcessState> state(
-        std::move(*static_cast<std::shared_ptr<ProcessState>*>(arg)));
-    delete static_cast<std::shared_ptr<ProcessState>*>(arg);
+    std::unique_ptr<WatchStart> start(static_cast<WatchStart*>(arg));
+    std::shared_ptr<ProcessState> state = start->state;
     int pid = 0;
+    const int err = start->spawn(&pid);
     {
-        std::unique_lock<std::mutex> lock(state->mutex);
-        state->changed.wait(lock, [&] { return state->pid != 0 || state->abandoned; });
-        if (state->abandoned)
-            return nullptr;
-        pid = state->pid;
+        std::lock_guard<std::mutex> lock(state->mutex);
+        state->pid = err == 0 ? pid : 0;
+        state->startError = err;
+        state->startDone = true;
+        state->changed.notify_all();
     }
+    if (err != 0)
+        return nullptr;
     int status = 0;
     pid_t got;
     do {
@@ -94,7 +104,7 @@ std::shared_ptr<ProcessState> Lookup(HANDLE handle) {
 
 }  // namespace
 
-std::shared_ptr<ProcessState> NewWatchedProcess() {
+std::shared_ptr<ProcessState> StartWatched(std::function<int(int* pid)> spawn) {
     auto state = std::make_shared<ProcessState>();
     pthread_attr_t attr;
     if (pthread_attr_init(&attr) != 0) {
@@ -108,29 +118,28 @@ std::shared_ptr<ProcessState> NewWatchedProcess() {
     sigset_t all, old;
     sigfillset(&all);
     pthread_sigmask(SIG_SETMASK, &all, &old);
-    auto* arg = new std::shared_ptr<ProcessState>(state);
+    auto* start = new WatchStart{state, std::move(spawn)};
     pthread_t thread;
-    const int rc = pthread_create(&thread, &attr, WatchThread, arg);
+    const int rc = pthread_create(&thread, &attr, WatchThread, start);
     pthread_sigmask(SIG_SETMASK, &old, nullptr);
     pthread_attr_destroy(&attr);
     if (rc != 0) {
-        delete arg;
+        delete start;
         SetLastErrorFromErrno(rc == EAGAIN ? ENOMEM : rc);
+        return nullptr;
+    }
+    std::unique_lock<std::mutex> lock(state->mutex);
+    state->changed.wait(lock, [&] { return state->startDone; });
+    if (state->startError != 0) {
+        SetLastErrorFromErrno(state->startError);
         return nullptr;
     }
     return state;
 }
 
-void WatchPid(const std::shared_ptr<ProcessState>& state, int pid) {
+int GetWatchedPid(const std::shared_ptr<ProcessState>& state) {
     std::lock_guard<std::mutex> lock(state->mutex);
-    state->pid = pid;
-    state->changed.notify_all();
-}
-
-void AbandonWatch(const std::shared_ptr<ProcessState>& state) {
-    std::lock_guard<std::mutex> lock(state->mutex);
-    state->abandoned = true;
-    state->changed.notify_all();
+    return state->pid;
 }
 
 HANDLE NewProcessHandle(const std::shared_ptr<ProcessState>& state) {

@@ -4,6 +4,7 @@
 // platform/process.
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -65,16 +66,13 @@ std::string ShowStateName(const STARTUPINFO* startupInfo);
 
 struct ProcessState;
 
-// A process object with its own watcher thread, which waits for the pid it
-// is given and records how the process ended (so no ended child stays a
-// zombie, whoever holds or closes its handles). The watcher is made before
-// the program is started, so a started program always has one. Null (last
-// error set) when no thread can be made.
-std::shared_ptr<ProcessState> NewWatchedProcess();
-// Hands the started program's pid to the watcher.
-void WatchPid(const std::shared_ptr<ProcessState>& state, int pid);
-// Lets the watcher go when the program could not be started.
-void AbandonWatch(const std::shared_ptr<ProcessState>& state);
+// Starts a program from a watcher thread of its own, which then waits for
+// exactly its pid and records how it ended (so no ended child stays a
+// zombie, whoever holds or closes its handles). spawn runs on that thread
+// and returns 0 with the pid, or an errno value; the call returns once it
+// has. Null (last error set) when no thread can be made or spawn failed.
+std::shared_ptr<ProcessState> StartWatched(std::function<int(int* pid)> spawn);
+int GetWatchedPid(const std::shared_ptr<ProcessState>& state);
 
 HANDLE NewProcessHandle(const std::shared_ptr<ProcessState>& state);
 

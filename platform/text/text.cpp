@@ -102,6 +102,29 @@ std::size_t SkipUtf16(const unsigned char* p, std::size_t left) {
 
 const char16_t kQuestion16[] = u"?";
 
+// UTF-16 units as the little-endian bytes iconv converts, and back.
+std::string LeBytes(std::u16string_view utf16) {
+    std::string bytes(utf16.size() * 2, '\0');
+    for (std::size_t i = 0; i < utf16.size(); ++i) {
+        bytes[2 * i] = static_cast<char>(utf16[i] & 0xFF);
+        bytes[2 * i + 1] = static_cast<char>(utf16[i] >> 8);
+    }
+    return bytes;
+}
+
+std::u16string FromLeBytes(const std::string& bytes) {
+    std::u16string out(bytes.size() / 2, u'\0');
+    for (std::size_t i = 0; i < out.size(); ++i)
+        out[i] = static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * i]) |
+                                       (static_cast<unsigned char>(bytes[2 * i + 1]) << 8));
+    return out;
+}
+
+// The replacement character in UTF-16LE bytes.
+std::string_view Question16() {
+    return std::string_view(reinterpret_cast<const char*>(kQuestion16), 2);
+}
+
 }  // namespace
 
 std::string GbkToUtf8(std::string_view gbk) {
@@ -116,23 +139,23 @@ std::string Utf8ToGbk(std::string_view utf8) {
 
 std::u16string GbkToUtf16(std::string_view gbk) {
     thread_local Converter c("UTF-16LE", "CP936");
-    std::string bytes =
-        c.Run(gbk.data(), gbk.size(),
-              std::string_view(reinterpret_cast<const char*>(kQuestion16), 2), SkipGbk);
-    std::u16string out(bytes.size() / 2, u'\0');
-    for (std::size_t i = 0; i < out.size(); ++i)
-        out[i] = static_cast<char16_t>(static_cast<unsigned char>(bytes[2 * i]) |
-                                       (static_cast<unsigned char>(bytes[2 * i + 1]) << 8));
-    return out;
+    return FromLeBytes(c.Run(gbk.data(), gbk.size(), Question16(), SkipGbk));
 }
 
 std::string Utf16ToGbk(std::u16string_view utf16) {
     thread_local Converter c("CP936", "UTF-16LE");
-    std::string bytes(utf16.size() * 2, '\0');
-    for (std::size_t i = 0; i < utf16.size(); ++i) {
-        bytes[2 * i] = static_cast<char>(utf16[i] & 0xFF);
-        bytes[2 * i + 1] = static_cast<char>(utf16[i] >> 8);
-    }
+    const std::string bytes = LeBytes(utf16);
+    return c.Run(bytes.data(), bytes.size(), "?", SkipUtf16);
+}
+
+std::u16string Utf8ToUtf16(std::string_view utf8) {
+    thread_local Converter c("UTF-16LE", "UTF-8");
+    return FromLeBytes(c.Run(utf8.data(), utf8.size(), Question16(), SkipUtf8));
+}
+
+std::string Utf16ToUtf8(std::u16string_view utf16) {
+    thread_local Converter c("UTF-8", "UTF-16LE");
+    const std::string bytes = LeBytes(utf16);
     return c.Run(bytes.data(), bytes.size(), "?", SkipUtf16);
 }
 

@@ -15,6 +15,8 @@ std::string GbkToUtf8(std::string_view gbk);
 std::string Utf8ToGbk(std::string_view utf8);
 std::u16string GbkToUtf16(std::string_view gbk);
 std::string Utf16ToGbk(std::u16string_view utf16);
+std::u16string Utf8ToUtf16(std::string_view utf8);
+std::string Utf16ToUtf8(std::u16string_view utf16);
 
 // True when every byte sequence of s is a valid GBK character.
 bool IsValidGbk(std::string_view s);

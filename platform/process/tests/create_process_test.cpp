@@ -3,6 +3,8 @@
 // its starter.
 #include <fcntl.h>
 #include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -14,6 +16,8 @@
 #include "platform/process/process.h"
 #include "platform/process/tests/process_fixture.h"
 #include "platform/ui/ui.h"
+
+extern char** environ;
 
 namespace {
 
@@ -300,6 +304,34 @@ TEST_F(CreateProcessTest, ProgramOutlivesItsStarter) {
     EXPECT_EQ(kill(r.Pid(), SIGUSR1), 0);
 }
 
+TEST_F(CreateProcessTest, AProgramItsStarterWaitsForEndsWhenTheStarterIsKilled) {
+    setenv("TV_RECORD_HOLD", "1", 1);
+    // The starter, in a process group of its own, starts the recorder as a
+    // program it waits for, and waits.
+    const std::string tied = std::string(TV_PROCESS_RECORDER) + " tied";
+    char* const argv[] = {const_cast<char*>(TV_PROCESS_STARTER),
+                          const_cast<char*>("--ends-with-starter"), const_cast<char*>(tied.c_str()),
+                          nullptr};
+    posix_spawnattr_t attr;
+    posix_spawnattr_init(&attr);
+    posix_spawnattr_setpgroup(&attr, 0);
+    posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP);
+    pid_t starter = 0;
+    ASSERT_EQ(posix_spawn(&starter, TV_PROCESS_STARTER, nullptr, &attr, argv, environ), 0);
+    posix_spawnattr_destroy(&attr);
+    Record r = ReadRecord();
+    ASSERT_GT(r.Pid(), 0);
+    // In the starter's process group, so a kill of the group reaches it.
+    EXPECT_NE(r.One("sid"), r.One("pid"));
+    EXPECT_EQ(getpgid(r.Pid()), starter);
+    // The starter alone is killed: the program goes with it.
+    ASSERT_EQ(kill(starter, SIGKILL), 0);
+    int status = 0;
+    ASSERT_EQ(waitpid(starter, &status, 0), starter);
+    EXPECT_TRUE(WaitUntil([&] { return IsGone(r.Pid()) || StateOf(r.Pid()) == 'Z'; }))
+        << "the program outlived its killed starter";
+}
+
 TEST_F(CreateProcessTest, SubstituteByBareNameIsFoundBesideTheCallingProgram) {
     // This test program lies beside the recorder; PATH does not lead there.
     ASSERT_TRUE(g_programPathSet);
@@ -345,6 +377,30 @@ TEST_F(CreateProcessTest, CurrentFolderAndEnvironmentBlock) {
     EXPECT_EQ(r.Env("TV_NAME"), U8(u8"课件"));
     EXPECT_EQ(r.Env("TELVORA_SHOW"), "normal");
     EXPECT_EQ(r.All("env").size(), 3u);
+    EXPECT_EQ(WaitForSingleObject(pi.hProcess, kWaitMs), static_cast<DWORD>(WAIT_OBJECT_0));
+    CloseBoth(pi);
+}
+
+TEST_F(CreateProcessTest, AUnicodeEnvironmentBlockKeepsWhatGbkCannotHold) {
+    PlaceRecorder("bin/rec");
+    // This process's environment (TV_RECORD among it) and one entry more,
+    // whose value GBK has no place for.
+    setenv("TV_OWN", U8(u8"课件\U0001F600").c_str(), 1);
+    std::u16string block = GetEnvironmentStringsW();
+    ASSERT_GE(block.size(), 2u);
+    ASSERT_EQ(block.back(), u'\0');
+    block.pop_back();
+    block += u"TV_ADDED=\U0001F600";
+    block += std::u16string(2, u'\0');
+    STARTUPINFO si = {};
+    si.cb = sizeof si;
+    PROCESS_INFORMATION pi = {};
+    ASSERT_TRUE(CreateProcess(nullptr, "W:\\bin\\rec", 0, CREATE_UNICODE_ENVIRONMENT, block.data(),
+                              nullptr, &si, &pi));
+    unsetenv("TV_OWN");
+    Record r = ReadRecord();
+    EXPECT_EQ(r.Env("TV_OWN"), U8(u8"课件\U0001F600"));
+    EXPECT_EQ(r.Env("TV_ADDED"), U8(u8"\U0001F600"));
     EXPECT_EQ(WaitForSingleObject(pi.hProcess, kWaitMs), static_cast<DWORD>(WAIT_OBJECT_0));
     CloseBoth(pi);
 }

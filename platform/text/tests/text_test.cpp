@@ -13,6 +13,16 @@ TEST(GbkConversion, RoundTripsChineseThroughUtf8AndUtf16) {
     EXPECT_EQ(text::Utf16ToGbk(wide), gbk);
 }
 
+TEST(GbkConversion, Utf8AndUtf16KeepWhatGbkCannotHold) {
+    // U+1F600 lies outside GBK and outside UTF-16's single units.
+    const std::string utf8 = "x\xF0\x9F\x98\x80\xE8\xAF\xBE";
+    const std::u16string wide = text::Utf8ToUtf16(utf8);
+    EXPECT_EQ(wide, std::u16string(u"x\U0001F600\u8BFE"));
+    EXPECT_EQ(text::Utf16ToUtf8(wide), utf8);
+    EXPECT_EQ(text::Utf8ToUtf16("a\xC3"), u"a?");
+    EXPECT_EQ(text::Utf16ToUtf8(std::u16string(u"a") + char16_t(0xDC00)), "a?");
+}
+
 TEST(GbkConversion, InvalidOrUnrepresentableBecomesQuestionMark) {
     EXPECT_EQ(text::GbkToUtf8("a\xFF"
                               "b"),
