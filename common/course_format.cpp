@@ -254,6 +254,11 @@ std::string Part(const std::string& code, std::size_t pos) {
 
 }  // namespace
 
+bool IsPackageCode(std::string_view s) {
+    return s.size() == 8 &&
+           std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
 std::string CodeDateText(const std::string& code) {
     const std::string year = code.substr(0, std::min<std::size_t>(2, code.size()));
     return "20" + year + "年" + Part(code, 2) + "月" + Part(code, 4) + "日第" + Part(code, 6) +

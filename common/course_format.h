@@ -117,6 +117,10 @@ std::vector<std::string> SplitTextLines(std::string_view text);
 // gives C:\A\); empty when there is no such folder.
 std::string BaseDirOf(const std::string& modulePath);
 
+// True when s is an update package's code: exactly eight ASCII digits
+// (YYMMDDNN).
+bool IsPackageCode(std::string_view s);
+
 // An update package's code YYMMDDNN as the update notes show it: 03052301
 // gives "2003年5月23日第1次" (a leading zero of month, day and ordinal
 // dropped). A code shorter than 8 characters gives what there is of each

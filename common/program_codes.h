@@ -37,3 +37,9 @@ constexpr char kUpdateControlProgId[] = "CORVANE.CorvaneCtrl.1";
 // What the installer announces to the program that started it when its CD
 // prompt is up (see platform/process/announce.h).
 constexpr char kCdPromptAnnouncement[] = "cd-prompt";
+
+// Set to "1" in the environment of the course's extractor when the archive
+// arrived with its announced length whole: a RAR archive without an
+// end-of-archive block (as older archivers wrote them) is then accepted;
+// otherwise such an archive may have been cut short and is refused.
+constexpr char kArchiveLengthKnownVariable[] = "TELVORA_ARCHIVE_LENGTH_KNOWN";

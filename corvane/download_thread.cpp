@@ -91,16 +91,21 @@ void ReleaseWhenEnded(CDownloadThread* worker) {
         delete t;
 }
 
-bool CDownloadThread::Claim() {
+bool CDownloadThread::Claim(std::unique_ptr<CInstanceLock> courseLock) {
     std::lock_guard<std::mutex> lock(TheWorkers().mutex);
     // Folder names compare as the file system compares them.
     m_bClaimed = TheWorkers().courses.insert(text::AsciiLower(CourseFolder())).second;
+    if (m_bClaimed)
+        m_pCourseLock = std::move(courseLock);
     return m_bClaimed;
 }
 
 void CDownloadThread::GiveBack() {
     if (!m_bClaimed)
         return;
+    // The course is free for the next update or installer only once
+    // everything of this one is done.
+    m_pCourseLock.reset();
     std::lock_guard<std::mutex> lock(TheWorkers().mutex);
     TheWorkers().courses.erase(text::AsciiLower(CourseFolder()));
     m_bClaimed = false;
@@ -141,6 +146,11 @@ DWORD CDownloadThread::Run() {
         }
     } atEnd{this};
     try {
+        // What a killed update left in the temp folder goes first: no other
+        // update or installer can be using it while this one holds the
+        // course.
+        if (m_pCourseLock)
+            DeleteFolder(CourseFolder() + "\\temp", false);
         if (!QueryServer())
             return 0;
         m_bNoHistory = TRUE;

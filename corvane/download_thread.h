@@ -14,6 +14,8 @@
 
 #include "corvane/update_answer.h"
 #include "platform/fs/fs.h"
+#include "platform/fs/instance_lock.h"
+#include "platform/fs/tree_copy.h"
 #include "platform/net/wininet.h"
 #include "platform/thread/thread.h"
 #include "platform/ui/ui.h"
@@ -66,11 +68,15 @@ public:
     bool PrepareLocalFile(std::size_t k);
     bool DownloadPackage(std::size_t k);
     bool ExtractPackage(std::size_t k);
-    // False when a file could not be copied (the package is then not
-    // recorded as installed).
+    // Puts the unpacked package (the temp folder's first entry) in place
+    // over the course; false when a file could not be put in place (the
+    // package is then not recorded as installed).
     bool ApplyExtractedTree();
-    std::string FindFirstEntry(const std::string& folder);
-    void CopyTree(const std::string& pathOrPattern);
+    // Opens the temp folder as *temp and reads its first entry.
+    bool FindFirstEntry(CWalkFolder* temp, WalkEntry* first);
+    // Moves the files of an unpacked folder into its course folder (toPath),
+    // making its folders first; depth 0 is the package's top folder.
+    void CopyTree(CWalkFolder& from, CCopyTarget& to, const std::string& toPath, int depth);
     // Removes a file or a folder tree below the course folder; a failure
     // shows "delete file folder error" when told to.
     bool DeleteFolder(const std::string& path, bool tellFailure = true);
@@ -80,10 +86,11 @@ public:
     // The course folder C (m_strFilePath + m_strFileName).
     std::string CourseFolder() const { return m_strFilePath + m_strFileName; }
 
-    // Takes the course folder for this worker: false when a worker of this
-    // process is still updating it. Given back when the thread ends (or the
-    // object goes without having run).
-    bool Claim();
+    // Takes the course folder for this worker, with the course's lock when
+    // the caller got it (null when the course could not be locked): false
+    // when a worker of this process is still updating it. Both are given
+    // back when the thread ends (or the object goes without having run).
+    bool Claim(std::unique_ptr<CInstanceLock> courseLock = nullptr);
 
     // What the update works on (read by tests).
     const std::vector<PackageEntry>& Packages() const { return m_packages; }
@@ -110,6 +117,8 @@ private:
     std::string m_strTempRoot;
     std::vector<std::string> m_strLocalFile;
     std::unique_ptr<CFile> m_pDownloadFile;
+    // The last download brought every byte its answer announced.
+    bool m_bArchiveLengthKnown = false;
     std::vector<std::string> m_strPackage;  // the answer's fields, entry 0 the last
     std::string m_strFileName;
     std::string m_strFilePath;
@@ -125,6 +134,10 @@ private:
     std::string m_strNotesScratch;
     void GiveBack();
     bool m_bClaimed = false;
+    std::unique_ptr<CInstanceLock> m_pCourseLock;
+    // Counts a file or folder that could not be put in place (the reason is
+    // the last error).
+    void CountCopyFailure(const std::string& path);
     // Files CopyTree could not copy, and the first of them with its reason.
     int m_nCopyFailures = 0;
     std::string m_strFirstCopyFailure;

@@ -63,9 +63,11 @@ bool CDownloadThread::DownloadPackage(std::size_t k) {
     int shown = -1;
     char buffer[1024] = {};
     DWORD read = 0;
+    m_bArchiveLengthKnown = false;
     // A failed read counts as the end of the data: the extraction decides
     // whether the archive is whole.
-    while (InternetReadFile(m_hRequest, buffer, sizeof buffer - 1, &read) && read > 0) {
+    bool readOk = true;
+    while ((readOk = InternetReadFile(m_hRequest, buffer, sizeof buffer - 1, &read)) && read > 0) {
         received += read;
         const int percent = DownloadPercent(received, size);
         g_nDownloadPercent = percent;
@@ -83,5 +85,12 @@ bool CDownloadThread::DownloadPackage(std::size_t k) {
     if (!m_pDownloadFile->CommitWrites())
         return false;
     m_pDownloadFile->Close();
+    // Every byte the server announced came: the archive is as long as the
+    // server's file, so one without an end block is an old archive, not a
+    // cut one. Without an announced length only the archive's own end can
+    // tell.
+    std::uint64_t announced = 0;
+    m_bArchiveLengthKnown = readOk && HttpQueryContentLength(m_hRequest, &announced) &&
+                            announced == static_cast<std::uint64_t>(received);
     return true;
 }

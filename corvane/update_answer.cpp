@@ -1,9 +1,9 @@
 #include "corvane/update_answer.h"
 
-#include <algorithm>
 #include <climits>
 #include <cstring>
 
+#include "common/course_format.h"
 #include "platform/net/query_value.h"
 #include "platform/text/text.h"
 
@@ -117,6 +117,10 @@ bool ParsePackages(const std::vector<std::string>& fields, std::size_t n,
             entry.size = entry.size.substr(again + kRar.size());
         f = f.substr(0, rar + kRar.size());
         entry.code = text::Trim(Part(f, 0, 8));
+        // The code becomes the course's recorded version and text of its
+        // history page: anything but a code is refused before either.
+        if (!IsPackageCode(entry.code))
+            return false;
         entry.serverPath = text::Trim(Part(f, 8));
         const std::int64_t size = SizeOf(entry.size);
         *totalSize = size > INT64_MAX - *totalSize ? INT64_MAX : *totalSize + size;

@@ -60,8 +60,9 @@ struct PackageEntry {
 
 // The split of the first n fields (entry n-1 is the oldest) into packages,
 // in answer order (oldest first). False when a field holds no ".rar" (case
-// matters). When n exceeds kMaxPackages, only the kMaxPackages oldest are
-// taken. *totalSize is the sum of the sizes' leading numbers, in 64 bits.
+// matters) or its first eight characters are not a package code. When n exceeds kMaxPackages, only
+// the kMaxPackages oldest are taken. *totalSize is the sum of the sizes' leading numbers, in 64
+// bits.
 bool ParsePackages(const std::vector<std::string>& fields, std::size_t n,
                    std::vector<PackageEntry>* packages, std::int64_t* totalSize);
 

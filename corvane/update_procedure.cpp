@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "common/course_description.h"
+#include "common/program_codes.h"
 #include "common/system_error.h"
 #include "corvane/corvane_state.h"
 #include "corvane/course_browser.h"
@@ -19,6 +20,9 @@
 #include "platform/ui/ui.h"
 
 namespace {
+
+// How deep an unpacked tree is followed; deeper folders are not applied.
+constexpr int kMaxTreeDepth = 64;
 
 // Scratch files that an update killed half-way left in a folder (a page's,
 // a copy's): the platform's copy target removes those of ended processes
@@ -176,8 +180,19 @@ bool CDownloadThread::ExtractPackage(std::size_t k) {
     startup.dwFlags = STARTF_USESHOWWINDOW;
     startup.wShowWindow = SW_HIDE;
     PROCESS_INFORMATION process{};
-    if (!CreateProcess(nullptr, commandLine.c_str(), FALSE, NORMAL_PRIORITY_CLASS, nullptr, nullptr,
-                       &startup, &process)) {
+    // The extractor ends with this process, however it ends: killed, it
+    // must not go on writing into the temp folder under the next update.
+    // It learns whether the archive's length was known from the transfer.
+    std::u16string environment = GetEnvironmentStringsW();
+    if (m_bArchiveLengthKnown) {
+        environment.pop_back();
+        environment += text::Utf8ToUtf16(std::string(kArchiveLengthKnownVariable) + "=1");
+        environment += std::u16string(2, u'\0');
+    }
+    if (!CreateProcess(
+            nullptr, commandLine.c_str(), FALSE,
+            NORMAL_PRIORITY_CLASS | CREATE_ENDS_WITH_STARTER | CREATE_UNICODE_ENVIRONMENT,
+            environment.data(), nullptr, &startup, &process)) {
         ShowSystemError();
         return false;
     }
@@ -199,15 +214,41 @@ bool CDownloadThread::ExtractPackage(std::size_t k) {
 
 bool CDownloadThread::ApplyExtractedTree() {
     const std::string course = CourseFolder();
-    const std::string first = FindFirstEntry(course + "\\temp");
     m_strTempRoot = course + "\\temp";
     m_strTargetRoot =
         m_strFilePath.empty() ? std::string() : m_strFilePath.substr(0, m_strFilePath.size() - 1);
     m_nCopyFailures = 0;
     m_strFirstCopyFailure.clear();
-    CopyTree(first);
-    if (!first.empty())
-        DeleteFolder(first);
+    // Only the first entry of the temp folder is applied: the package's top
+    // folder, named like the course folder, whose tree mirrors the course.
+    // It lands on the folder that holds the course, so that top folder is
+    // the course itself; a top folder of another name lands beside it.
+    CWalkFolder temp;
+    WalkEntry first;
+    if (FindFirstEntry(&temp, &first)) {
+        const std::string to = m_strTargetRoot + "\\" + first.name;
+        CCopyTarget root;
+        CCopyTarget top;
+        if (first.link || first.kind == WalkKind::Other) {
+            // Links in the unpacked tree are never followed.
+        } else if (first.kind == WalkKind::File) {
+            if (!root.Open(m_strTargetRoot, CCopyTarget::ERules::kPlain) ||
+                root.MoveFrom(temp) == CCopyTarget::kFailed)
+                CountCopyFailure(to);
+        } else if (text::EqualsNoCase(first.name, m_strFileName)
+                       ? !top.Open(course, CCopyTarget::ERules::kPlain)
+                       : !root.Open(m_strTargetRoot, CCopyTarget::ERules::kPlain) ||
+                             !top.OpenChild(root, temp)) {
+            CountCopyFailure(to);
+        } else {
+            CWalkFolder unpacked;
+            if (unpacked.OpenChild(temp))
+                CopyTree(unpacked, top, to, 0);
+            else
+                CountCopyFailure(to);
+        }
+        DeleteFolder(m_strTempRoot + "\\" + first.name);
+    }
     // A package whose files did not all reach the course is not recorded
     // as installed: the next update offers it again.
     if (m_nCopyFailures > 0) {
@@ -219,57 +260,41 @@ bool CDownloadThread::ApplyExtractedTree() {
     return true;
 }
 
-std::string CDownloadThread::FindFirstEntry(const std::string& folder) {
-    CFileFind find;
-    if (!find.FindFile(folder))
-        return "";
-    find.FindNextFile();
-    if (!find.IsDirectory())
-        return "";
-    CFileFind inside;
-    if (!inside.FindFile(folder + "\\*.*"))
-        return "";
-    for (bool more = true; more;) {
-        more = inside.FindNextFile();
-        if (!inside.IsDots())
-            return inside.GetFilePath();
-    }
-    return "";
+bool CDownloadThread::FindFirstEntry(CWalkFolder* temp, WalkEntry* first) {
+    return temp->OpenRoot(m_strTempRoot) && temp->Next(first);
 }
 
-void CDownloadThread::CopyTree(const std::string& pathOrPattern) {
-    CFileFind find;
-    if (pathOrPattern.empty() || !find.FindFile(pathOrPattern))
-        return;
-    for (bool more = true; more;) {
-        more = find.FindNextFile();
-        if (find.IsDots())
+void CDownloadThread::CopyTree(CWalkFolder& from, CCopyTarget& to, const std::string& toPath,
+                               int depth) {
+    WalkEntry entry;
+    while (from.Next(&entry)) {
+        const std::string path = toPath + "\\" + entry.name;
+        // Links in the unpacked tree are never followed, and the course's
+        // bin folder holds the system's own programs: a package's entries
+        // for it (or for another course's beside it) are left out.
+        if (entry.link || entry.kind == WalkKind::Other ||
+            (depth == 0 && text::EqualsNoCase(entry.name, "bin")))
             continue;
-        const std::string from = find.GetFilePath();
-        // Links in the unpacked tree are never followed: a link to a folder
-        // above it would copy it again without end.
-        std::optional<std::string> unix = ToUnixPath(from);
-        std::error_code ec;
-        if (!unix || std::filesystem::is_symlink(*unix, ec))
+        if (entry.kind == WalkKind::File) {
+            if (to.MoveFrom(from) == CCopyTarget::kFailed)
+                CountCopyFailure(path);
             continue;
-        if (from.size() <= m_strTempRoot.size() + 1)
-            continue;
-        const std::string relative = from.substr(m_strTempRoot.size() + 1);
-        const std::string to = m_strTargetRoot + "\\" + relative;
-        if (find.IsDirectory()) {
-            CreateDirectory(to);
-            RemoveLeftScratchFiles(to);
-        } else if (!CopyFile(from, to, false)) {
-            SetFileAttributes(to, FILE_ATTRIBUTE_NORMAL);
-            if (!CopyFile(from, to, false)) {
-                if (m_nCopyFailures++ == 0) {
-                    m_strFirstCopyFailure =
-                        to + "\n" + text::TrimRight(FormatSystemMessage(GetLastError()));
-                }
-            }
         }
-        CopyTree(from + "\\*.*");
+        // Folders are made before their content.
+        CCopyTarget folder;
+        CWalkFolder unpacked;
+        if (depth >= kMaxTreeDepth || !folder.OpenChild(to, from) || !unpacked.OpenChild(from)) {
+            CountCopyFailure(path);
+            continue;
+        }
+        CopyTree(unpacked, folder, path, depth + 1);
     }
+}
+
+void CDownloadThread::CountCopyFailure(const std::string& path) {
+    const DWORD error = GetLastError();
+    if (m_nCopyFailures++ == 0)
+        m_strFirstCopyFailure = path + "\n" + text::TrimRight(FormatSystemMessage(error));
 }
 
 bool CDownloadThread::DeleteFolder(const std::string& path, bool tellFailure) {

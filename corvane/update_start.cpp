@@ -1,6 +1,7 @@
 // The start of an update: the course data (PutInfo, HtmlInfo), and
 // Download's connectivity probe, login and update worker.
 #include "common/course_description.h"
+#include "common/course_lock.h"
 #include "corvane/corvane_ctrl.h"
 #include "corvane/corvane_state.h"
 #include "corvane/course_browser.h"
@@ -86,6 +87,19 @@ BOOL CCorvaneCtrl::Download() {
         ~IdleAgain() { g_bUpdateIdle = 1; }
     } idle;
 
+    // One update of a course at a time, from whatever process (a launcher,
+    // a page, a tool), and none while an installer copies into it: known
+    // before the probe and the login, and held by the worker until it ends.
+    auto courseLock = std::make_unique<CInstanceLock>();
+    const ECourseLock locked = LockCourse(m_strFilePath + m_strFileName, courseLock.get());
+    if (locked == ECourseLock::kBusy) {
+        if (m_bShowWindow)
+            MessageBox(BoxOwner(), kCourseBusyText, "提示！", MB_OK | MB_ICONINFORMATION);
+        return FALSE;
+    }
+    if (locked != ECourseLock::kTaken)
+        courseLock.reset();
+
     if (m_bShowWindow) {
         for (;;) {
             const int probe = ProbeConnection();
@@ -113,7 +127,7 @@ BOOL CCorvaneCtrl::Download() {
     // meet a second one in its temp folder and pages.
     std::unique_ptr<CDownloadThread> worker = std::make_unique<CDownloadThread>(
         m_strFileName, m_strFilePath, m_strVersNumber, m_bShowWindow);
-    if (!worker->Claim())
+    if (!worker->Claim(std::move(courseLock)))
         return FALSE;
     if (!worker->CreateThread())
         return FALSE;

@@ -1,6 +1,7 @@
 #include "install/install_dlg.h"
 
 #include "common/course_description.h"
+#include "common/course_lock.h"
 #include "common/system_error.h"
 #include "install/install_state.h"
 #include "install/resources.h"
@@ -47,15 +48,15 @@ BOOL CInstallDlg::OnInitDialog() {
         // copy would start only to be cut off by that request.
         if (IsQuitPending())
             return TRUE;
-        if (!m_courseLock.Acquire(installDir + "\\systeminfo") &&
-            GetLastError() == ERROR_LOCK_VIOLATION) {
-            // Two copies into one course would mix their files and pages.
-            AfxMessageBox("该课件正在另一个安装程序中安装，请稍后再试。");
+        // Two copies into one course, or a copy beside an update, would mix
+        // their files and pages. Any other failure to lock (a file system
+        // without locks) leaves the installation unguarded rather than
+        // impossible.
+        if (LockCourse(installDir, &m_courseLock) == ECourseLock::kBusy) {
+            AfxMessageBox(kCourseBusyText);
             PostQuitMessage(kQuitInstallRunning);
             return FALSE;
         }
-        // Any other failure to lock (a file system without locks) leaves
-        // the installation unguarded rather than impossible.
         if (head.find("installasf") != std::string::npos)
             OnOK();
         else

@@ -80,10 +80,20 @@ TEST(UpdateAnswer, AFieldWithoutLowerCaseRarFailsTheSplit) {
     ASSERT_TRUE(ParsePackages({"03052301a.rar x.rar77"}, 1, &packages, &total));
     EXPECT_EQ(packages[0].size, "77");
     EXPECT_EQ(total, 77);
-    // A field too short for a code gives what there is, never a crash.
-    ASSERT_TRUE(ParsePackages({"a.rar 5"}, 1, &packages, &total));
-    EXPECT_EQ(packages[0].code, "a.rar");
-    EXPECT_EQ(packages[0].serverPath, "");
+}
+
+TEST(UpdateAnswer, ACodeThatIsNotEightDigitsFailsTheSplit) {
+    std::vector<PackageEntry> packages;
+    std::int64_t total = 0;
+    // Markup, letters, a short field, blanks inside: none is a code, and one
+    // such field fails the whole answer.
+    for (const char* field :
+         {"<b>x</b>math/a.rar 5", "0305230Xmath/a.rar 5", "a.rar 5", "0305 301math/a.rar 5",
+          "-3052301math/a.rar 5", " 3052301math/a.rar 5"}) {
+        EXPECT_FALSE(ParsePackages({"03052301math/b.rar 1", field}, 2, &packages, &total)) << field;
+    }
+    ASSERT_TRUE(ParsePackages({"03052301math/b.rar 1"}, 1, &packages, &total));
+    EXPECT_EQ(packages[0].code, "03052301");
 }
 
 TEST(UpdateAnswer, MoreThanAHundredFieldsTakeTheOldestHundred) {

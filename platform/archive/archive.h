@@ -26,7 +26,8 @@ struct CArchiveEntryInfo {
 
 // Lists every entry, in archive order, reading (and checking) the data of
 // each. False with *errorUtf8 set when the file is not an archive or is
-// damaged; the entries read before the damage are listed.
+// damaged (a RAR archive without its end block counts as cut short); the
+// entries read before the damage are listed.
 bool ListArchive(const std::string& archiveUnixPath, std::vector<CArchiveEntryInfo>* entries,
                  std::string* errorUtf8);
 
@@ -39,6 +40,11 @@ bool ListArchive(const std::string& archiveUnixPath, std::vector<CArchiveEntryIn
 // after every other entry. A file whose data turns out damaged is removed;
 // entries extracted before a damage stay.
 //
+// A RAR archive that is not whole (it ends inside a block, or without its
+// end-of-archive block unless lengthKnown: only an archive known to be as
+// long as when it was written may lack that block, as RAR 2 archives do) is
+// refused before anything is extracted.
+//
 // Returns true when every entry was extracted. Otherwise each problem adds
 // one line to *problemsUtf8: the entry's name (or the archive's path) and the
 // reason. An archive without entries (an empty file) is a problem too.
@@ -47,4 +53,4 @@ bool ListArchive(const std::string& archiveUnixPath, std::vector<CArchiveEntryIn
 // libarchive's checks cover the destination and nothing above it), and is
 // restored after: call it while no other thread depends on the current folder.
 bool ExtractArchive(const std::string& archiveUnixPath, const std::string& destUnixPath,
-                    std::vector<std::string>* problemsUtf8);
+                    std::vector<std::string>* problemsUtf8, bool lengthKnown = false);

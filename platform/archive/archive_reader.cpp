@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "platform/archive/crc32.h"
+#include "platform/archive/rar_blocks.h"
 
 namespace {
 
@@ -54,7 +55,7 @@ CArchiveReader::~CArchiveReader() {
         close(m_fd);
 }
 
-bool CArchiveReader::Open(const std::string& path, std::string* error) {
+bool CArchiveReader::Open(const std::string& path, std::string* error, bool lengthKnown) {
     // Not blocking: opening a FIFO would otherwise wait for a writer forever.
     m_fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     struct stat st {};
@@ -78,6 +79,29 @@ bool CArchiveReader::Open(const std::string& path, std::string* error) {
     if (S_ISREG(st.st_mode) && st.st_size == 0) {
         *error = "the archive is an empty file";
         return false;
+    }
+    m_nFileSize = st.st_size;
+    // libarchive takes a RAR archive that ends between two blocks, or in the
+    // first bytes of one, for a whole one: its blocks are walked first.
+    std::int64_t at = 0;
+    switch (CheckRarEnd(m_fd, &at)) {
+        case ERarEnd::kCut:
+            *error =
+                "the archive is cut short: it ends inside the block at byte " + std::to_string(at);
+            return false;
+        case ERarEnd::kBad:
+            *error = "the archive is damaged: the block at byte " + std::to_string(at) +
+                     " has sizes that make no sense";
+            return false;
+        case ERarEnd::kNoEndBlock:
+            if (!lengthKnown) {
+                *error = "the archive ends without its end-of-archive block: it may be cut short";
+                return false;
+            }
+            break;
+        case ERarEnd::kEndBlock:
+        case ERarEnd::kNotRar:
+            break;
     }
     m_archive = archive_read_new();
     if (m_archive == nullptr) {
@@ -155,7 +179,7 @@ void CArchiveReader::ProbeEntry() {
     if (format != ARCHIVE_FORMAT_RAR)
         return;
     std::optional<CRarHeaderProbe> probe =
-        ProbeRarHeader(m_fd, archive_read_header_position(m_archive));
+        ProbeRarHeader(m_fd, archive_read_header_position(m_archive), m_nFileSize);
     // The header found must be the one the reader used: the same size, and
     // for a code-page name the reader's bytes are the stored ones with 0x5C
     // turned into '/'.

@@ -47,8 +47,12 @@ public:
     CArchiveReader(const CArchiveReader&) = delete;
     CArchiveReader& operator=(const CArchiveReader&) = delete;
 
-    // Opens an archive file. False with *error set when it cannot be opened.
-    bool Open(const std::string& path, std::string* error);
+    // Opens an archive file. False with *error set when it cannot be opened,
+    // and for a RAR archive that is not whole: one that ends inside a block,
+    // or, unless lengthKnown, without its end-of-archive block (writers put
+    // one since RAR 3, but older archives have none: only an archive whose
+    // length is known to be the one it was written with may lack it).
+    bool Open(const std::string& path, std::string* error, bool lengthKnown = false);
 
     // Moves to the next entry. *error is set for kBadEntry and kDamaged.
     ENext Next(std::string* error);
@@ -74,6 +78,7 @@ private:
 
     CUtf8Locale m_locale;
     int m_fd = -1;
+    std::int64_t m_nFileSize = 0;
     archive* m_archive = nullptr;
     archive_entry* m_entry = nullptr;
     std::int64_t m_nEntries = 0;

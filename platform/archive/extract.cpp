@@ -68,8 +68,8 @@ struct CDeferredLink {
 
 class CExtractor {
 public:
-    CExtractor(const std::string& archivePath, std::vector<std::string>* problems)
-        : m_strArchive(archivePath), m_problems(problems) {}
+    CExtractor(const std::string& archivePath, std::vector<std::string>* problems, bool lengthKnown)
+        : m_strArchive(archivePath), m_problems(problems), m_bLengthKnown(lengthKnown) {}
 
     ~CExtractor() {
         if (m_disk != nullptr)
@@ -78,7 +78,7 @@ public:
 
     void Run(const std::string& dest) {
         std::string error;
-        if (!m_reader.Open(m_strArchive, &error)) {
+        if (!m_reader.Open(m_strArchive, &error, m_bLengthKnown)) {
             Problem(m_strArchive, error);
             return;
         }
@@ -197,7 +197,9 @@ private:
             archive_entry_size_is_set(entry) ? archive_entry_size(entry) : -1;
         const bool sparse = archive_entry_sparse_count(entry) > 0;
         archive_entry_set_pathname(entry, joined.c_str());
-        archive_entry_set_perm(entry, (archive_entry_perm(entry) & 0100) ? 0755 : 0644);
+        // Never executable, whatever the archive says: what an archive brings
+        // into a course must not become a program the system would run.
+        archive_entry_set_perm(entry, 0644);
         // The writer would stretch a file to its declared size; only the
         // data actually read may land on disk (a sparse file's holes are
         // part of its data).
@@ -311,6 +313,7 @@ private:
 
     std::string m_strArchive;
     std::vector<std::string>* m_problems;
+    bool m_bLengthKnown = false;
     CArchiveReader m_reader;
     archive* m_disk = nullptr;
     std::set<std::string> m_linkPaths;  // symbolic link entries, joined
@@ -321,12 +324,12 @@ private:
 }  // namespace
 
 bool ExtractArchive(const std::string& archiveUnixPath, const std::string& destUnixPath,
-                    std::vector<std::string>* problemsUtf8) {
+                    std::vector<std::string>* problemsUtf8, bool lengthKnown) {
     std::vector<std::string> ignored;
     std::vector<std::string>* problems = problemsUtf8 ? problemsUtf8 : &ignored;
     const std::size_t before = problems->size();
     std::vector<std::string> found;
-    CExtractor(archiveUnixPath, &found).Run(destUnixPath);
+    CExtractor(archiveUnixPath, &found, lengthKnown).Run(destUnixPath);
     problems->insert(problems->end(), found.begin(), found.end());
     return problems->size() == before;
 }

@@ -15,8 +15,8 @@ struct CRarHeaderProbe {
     std::uint32_t m_dwDataCrc = 0;  // CRC-32 of the unpacked data
 };
 
-// Reads the blocks of the RAR 4 archive open as fd from offset on (the
-// marker, the main header and other blocks are passed over, as a reader
-// does) up to the next file header, without moving the file's offset.
-// Nothing when no well-formed file header is found there.
-std::optional<CRarHeaderProbe> ProbeRarHeader(int fd, std::int64_t offset);
+// Reads the blocks of the RAR 4 archive open as fd (fileSize bytes long)
+// from offset on (the marker, the main header and other blocks are passed
+// over, as a reader does) up to the next file header, without moving the
+// file's offset. Nothing when no well-formed file header is found there.
+std::optional<CRarHeaderProbe> ProbeRarHeader(int fd, std::int64_t offset, std::int64_t fileSize);

@@ -83,6 +83,7 @@ const MessageText kMessages[] = {
     {ERROR_INTERNET_INCORRECT_HANDLE_STATE, "提供的句柄状态不正确，无法执行所请求的操作。",
      "The requested operation cannot be carried out because the handle supplied is not in the "
      "correct state."},
+    {ERROR_HTTP_HEADER_NOT_FOUND, "找不到请求的标头。", "The requested header was not found."},
     {ERROR_HTTP_INVALID_SERVER_RESPONSE, "无法分析服务器的响应。",
      "The server response could not be parsed."},
 };

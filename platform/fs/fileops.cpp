@@ -81,8 +81,9 @@ bool CopyUnixFile(const std::string& src, const std::string& dst, bool failIfExi
     CFolderChange change(dst);
     bool created = false;
     bool readOnlyKept = false;
-    if (!CopyIntoFolder(in.Get(), sst, folder.Get(), name, failIfExists, false, &created,
-                        &readOnlyKept))
+    CopyIntoRules rules;
+    rules.failIfExists = failIfExists;
+    if (!CopyIntoFolder(in.Get(), sst, folder.Get(), name, rules, &created, &readOnlyKept))
         return false;
     if (created)
         change.Added();

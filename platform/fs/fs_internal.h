@@ -107,14 +107,25 @@ private:
 std::string ScratchName();
 // A scratch name whose process has ended (a killed run's leftover).
 bool IsStaleScratchName(std::string_view name);
+// How CopyIntoFolder treats the target.
+struct CopyIntoRules {
+    bool failIfExists = false;  // an existing name is refused
+    bool knownAbsent = false;   // the caller's listing says the name is not there
+    // An update's plain files: 0644 less the umask whatever the source's
+    // permissions, an existing read-only file replaced, and a link in the
+    // way refused (ERROR_ACCESS_DENIED) instead of replaced.
+    bool plain = false;
+};
 // Copies the open regular file in (its stat sst) into the folder dirFd as
 // name, never writing over the target in place (see CCopyTarget). *created
-// tells whether name is new. failIfExists refuses an existing name;
-// knownAbsent spares the look at the name when the caller's listing of the
-// folder says it is not there. An
-// existing read-only file is kept: false with *readOnlyKept set and
-// ERROR_ACCESS_DENIED.
+// tells whether name is new. Unless plain, an existing read-only file is
+// kept: false with *readOnlyKept set and ERROR_ACCESS_DENIED.
 bool CopyIntoFolder(int in, const struct stat& sst, int dirFd, const std::string& name,
-                    bool failIfExists, bool knownAbsent, bool* created, bool* readOnlyKept);
+                    const CopyIntoRules& rules, bool* created, bool* readOnlyKept);
+
+// The permissions an update gives what it writes: 0644 and 0755 less the
+// process's umask (read once).
+mode_t PlainFileMode();
+mode_t PlainFolderMode();
 
 }  // namespace fs_detail

@@ -14,6 +14,7 @@
 #include <atomic>
 #include <cerrno>
 #include <climits>
+#include <cstdio>
 #include <cstdlib>
 #include <set>
 #include <unordered_map>
@@ -169,8 +170,37 @@ bool IsStaleScratchName(std::string_view name) {
     return kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
 }
 
+mode_t ProcessUmask() {
+    // Read from /proc: umask() itself can only be read by changing it, which
+    // other threads would see.
+    static const mode_t mask = [] {
+        mode_t found = 022;
+        if (FILE* status = std::fopen("/proc/self/status", "re")) {
+            char line[128];
+            while (std::fgets(line, sizeof line, status)) {
+                unsigned value = 0;
+                if (std::sscanf(line, "Umask: %o", &value) == 1) {
+                    found = static_cast<mode_t>(value & 0777);
+                    break;
+                }
+            }
+            std::fclose(status);
+        }
+        return found;
+    }();
+    return mask;
+}
+
+mode_t PlainFileMode() {
+    return 0644 & ~ProcessUmask();
+}
+
+mode_t PlainFolderMode() {
+    return 0755 & ~ProcessUmask();
+}
+
 bool CopyIntoFolder(int in, const struct stat& sst, int dirFd, const std::string& name,
-                    bool failIfExists, bool knownAbsent, bool* created, bool* readOnlyKept) {
+                    const CopyIntoRules& rules, bool* created, bool* readOnlyKept) {
     *created = false;
     *readOnlyKept = false;
     if (!S_ISREG(sst.st_mode))
@@ -178,22 +208,24 @@ bool CopyIntoFolder(int in, const struct stat& sst, int dirFd, const std::string
     struct stat dst;
     // A name made meanwhile by someone else is met when the copy is linked in.
     errno = ENOENT;
-    bool exists = !knownAbsent && fstatat(dirFd, name.c_str(), &dst, AT_SYMLINK_NOFOLLOW) == 0;
-    mode_t mode = sst.st_mode & 0777;
+    bool exists =
+        !rules.knownAbsent && fstatat(dirFd, name.c_str(), &dst, AT_SYMLINK_NOFOLLOW) == 0;
+    mode_t mode = rules.plain ? 0644 : sst.st_mode & 0777;
     if (exists) {
-        if (failIfExists)
+        if (rules.failIfExists)
             return Fail(ERROR_FILE_EXISTS);
         // A read-only file is kept, as the original system refused to replace
-        // one; a link in the course is replaced itself, never written through.
-        if (S_ISDIR(dst.st_mode))
+        // one; a link in the course is replaced itself, never written
+        // through, or with plain rules refused.
+        if (S_ISDIR(dst.st_mode) || (rules.plain && S_ISLNK(dst.st_mode)))
             return Fail(ERROR_ACCESS_DENIED);
-        if (S_ISREG(dst.st_mode) && !(dst.st_mode & S_IWUSR)) {
+        if (S_ISREG(dst.st_mode) && !(dst.st_mode & S_IWUSR) && !rules.plain) {
             *readOnlyKept = true;
             return Fail(ERROR_ACCESS_DENIED);
         }
         // The target keeps its permissions, losing write when the source is
         // read-only, as when it was written in place.
-        if (S_ISREG(dst.st_mode)) {
+        if (S_ISREG(dst.st_mode) && !rules.plain) {
             mode = dst.st_mode & 07777;
             if (!(sst.st_mode & S_IWUSR))
                 mode &= ~kAllWrite;
@@ -227,12 +259,15 @@ bool CopyIntoFolder(int in, const struct stat& sst, int dirFd, const std::string
             *created = true;
         } else if (errno != EEXIST) {
             return FailErrno(errno);
-        } else if (failIfExists) {
+        } else if (rules.failIfExists) {
             return Fail(ERROR_FILE_EXISTS);
-        } else if (fstatat(dirFd, name.c_str(), &dst, AT_SYMLINK_NOFOLLOW) == 0 &&
-                   S_ISREG(dst.st_mode) && !(dst.st_mode & S_IWUSR)) {
-            *readOnlyKept = true;
-            return Fail(ERROR_ACCESS_DENIED);
+        } else if (fstatat(dirFd, name.c_str(), &dst, AT_SYMLINK_NOFOLLOW) == 0) {
+            if (rules.plain && (S_ISLNK(dst.st_mode) || S_ISDIR(dst.st_mode)))
+                return Fail(ERROR_ACCESS_DENIED);
+            if (!rules.plain && S_ISREG(dst.st_mode) && !(dst.st_mode & S_IWUSR)) {
+                *readOnlyKept = true;
+                return Fail(ERROR_ACCESS_DENIED);
+            }
         }
         // Made by someone else meanwhile: replaced below like any other.
     }
@@ -440,6 +475,7 @@ bool CWalkFolder::Next(WalkEntry* entry) {
             f.kind = WalkKind::Other;
         entry->name = NameToGbk(raw);
         entry->kind = f.kind;
+        entry->link = type == DT_LNK;
         SetLastError(ERROR_SUCCESS);
         return true;
     }
@@ -447,43 +483,99 @@ bool CWalkFolder::Next(WalkEntry* entry) {
 
 struct CCopyTarget::Impl {
     DIR* dir = nullptr;
+    ERules rules = ERules::kAsSource;
     // Names in the folder by their lower-case form (first in listing order),
-    // kept current with the files this target adds.
-    std::unordered_map<std::string, std::string> names;
+    // with their kind as listed, kept current with what this target adds.
+    struct Name {
+        std::string name;
+        unsigned char type = DT_UNKNOWN;
+    };
+    std::unordered_map<std::string, Name> names;
 
     ~Impl() {
         if (dir)
             closedir(dir);
+    }
+
+    bool Plain() const { return rules == ERules::kPlain; }
+
+    // Takes over fd (an open folder) and lists it.
+    bool Start(int fd) {
+        dir = fdopendir(fd);
+        if (!dir) {
+            int err = errno;
+            close(fd);
+            return FailErrno(err);
+        }
+        while (struct dirent* d = readdir(dir)) {
+            std::string_view n(d->d_name);
+            if (n == "." || n == "..")
+                continue;
+            if (IsStaleScratchName(n)) {
+                unlinkat(dirfd(dir), d->d_name, 0);
+                continue;
+            }
+            names.try_emplace(AsciiLower(n), Name{std::string(n), d->d_type});
+        }
+        SetLastError(ERROR_SUCCESS);
+        return true;
+    }
+
+    // The kind of an existing name; DT_UNKNOWN asks the file system.
+    unsigned char TypeOf(const Name& n) const {
+        if (n.type != DT_UNKNOWN)
+            return n.type;
+        struct stat st;
+        if (fstatat(dirfd(dir), n.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0)
+            return DT_UNKNOWN;
+        return S_ISREG(st.st_mode)   ? DT_REG
+               : S_ISDIR(st.st_mode) ? DT_DIR
+               : S_ISLNK(st.st_mode) ? DT_LNK
+                                     : DT_UNKNOWN;
     }
 };
 
 CCopyTarget::CCopyTarget() : m_impl(std::make_unique<Impl>()) {}
 CCopyTarget::~CCopyTarget() = default;
 
-bool CCopyTarget::Open(const std::string& winFolder) {
+bool CCopyTarget::Open(const std::string& winFolder, ERules rules) {
     m_impl = std::make_unique<Impl>();
+    m_impl->rules = rules;
     std::optional<std::string> u;
     const int fd = OpenWindowsFolder(winFolder, &u);
     if (fd < 0)
         return false;
-    m_impl->dir = fdopendir(fd);
-    if (!m_impl->dir) {
-        int err = errno;
-        close(fd);
-        return FailErrno(err);
+    return m_impl->Start(fd);
+}
+
+bool CCopyTarget::OpenChild(CCopyTarget& parent, const CWalkFolder& source) {
+    Impl& p = *parent.m_impl;
+    const CWalkFolder::Impl& s = *source.m_impl;
+    m_impl = std::make_unique<Impl>();
+    m_impl->rules = p.rules;
+    if (!p.dir || !s.dir || s.kind != WalkKind::Folder)
+        return Fail(ERROR_DIRECTORY);
+    const auto known = p.names.find(AsciiLower(s.name));
+    std::string name = s.name;
+    if (known != p.names.end()) {
+        name = known->second.name;
+        // A link is never followed into, whatever it leads to.
+        const unsigned char type = p.TypeOf(known->second);
+        if (type == DT_LNK)
+            return Fail(ERROR_ACCESS_DENIED);
+        if (type != DT_DIR)
+            return Fail(ERROR_FILE_EXISTS);
+    } else if (mkdirat(dirfd(p.dir), name.c_str(), p.Plain() ? 0755 : 0777) != 0 &&
+               errno != EEXIST) {
+        return FailErrno(errno);
+    } else {
+        p.names.try_emplace(AsciiLower(name), Impl::Name{name, DT_DIR});
     }
-    while (struct dirent* d = readdir(m_impl->dir)) {
-        std::string_view n(d->d_name);
-        if (n == "." || n == "..")
-            continue;
-        if (IsStaleScratchName(n)) {
-            unlinkat(dirfd(m_impl->dir), d->d_name, 0);
-            continue;
-        }
-        m_impl->names.try_emplace(AsciiLower(n), n);
-    }
-    SetLastError(ERROR_SUCCESS);
-    return true;
+    const int fd =
+        openat(dirfd(p.dir), name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd < 0)
+        return errno == ELOOP || errno == ENOTDIR ? Fail(ERROR_ACCESS_DENIED) : FailErrno(errno);
+    return m_impl->Start(fd);
 }
 
 CCopyTarget::Outcome CCopyTarget::CopyFrom(
@@ -508,17 +600,93 @@ CCopyTarget::Outcome CCopyTarget::CopyFrom(
     }
     if (beforeData && S_ISREG(sst.st_mode))
         beforeData(static_cast<std::uint64_t>(sst.st_size));
-    std::string key = AsciiLower(s.name);
+    return CopyOpened(in.Get(), sst, s.name);
+}
+
+CCopyTarget::Outcome CCopyTarget::CopyOpened(int in, const struct stat& sst,
+                                             const std::string& sourceName) {
+    std::string key = AsciiLower(sourceName);
     auto known = m_impl->names.find(key);
-    const std::string& name = known == m_impl->names.end() ? s.name : known->second;
+    const std::string& name = known == m_impl->names.end() ? sourceName : known->second.name;
     bool created = false;
     bool readOnlyKept = false;
-    const bool knownAbsent = known == m_impl->names.end();
-    if (!CopyIntoFolder(in.Get(), sst, dirfd(m_impl->dir), name, false, knownAbsent, &created,
-                        &readOnlyKept))
+    CopyIntoRules rules;
+    rules.knownAbsent = known == m_impl->names.end();
+    rules.plain = m_impl->Plain();
+    if (!CopyIntoFolder(in, sst, dirfd(m_impl->dir), name, rules, &created, &readOnlyKept))
         return readOnlyKept ? kKeptReadOnly : kFailed;
     if (known == m_impl->names.end())
-        m_impl->names.emplace(std::move(key), s.name);
+        m_impl->names.emplace(std::move(key), Impl::Name{sourceName, DT_REG});
+    SetLastError(ERROR_SUCCESS);
+    return kCopied;
+}
+
+CCopyTarget::Outcome CCopyTarget::MoveFrom(const CWalkFolder& source) {
+    const CWalkFolder::Impl& s = *source.m_impl;
+    Impl& t = *m_impl;
+    if (!t.dir) {
+        SetLastError(ERROR_INVALID_HANDLE);
+        return kFailed;
+    }
+    // Only a file of the walked folder itself moves, never what a link
+    // leads to.
+    if (!s.dir || s.kind != WalkKind::File || !s.target.empty()) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return kFailed;
+    }
+    struct stat sst;
+    if (fstatat(dirfd(s.dir), s.name.c_str(), &sst, AT_SYMLINK_NOFOLLOW) != 0) {
+        SetLastErrorFromErrno(errno);
+        return kFailed;
+    }
+    if (!S_ISREG(sst.st_mode)) {
+        SetLastError(ERROR_ACCESS_DENIED);
+        return kFailed;
+    }
+    std::string key = AsciiLower(s.name);
+    auto known = t.names.find(key);
+    const std::string name = known == t.names.end() ? s.name : known->second.name;
+    if (known != t.names.end()) {
+        const unsigned char type = t.TypeOf(known->second);
+        // Neither a folder nor (with plain rules) a link gives way to a file.
+        if (type == DT_DIR || (t.Plain() && type == DT_LNK)) {
+            SetLastError(ERROR_ACCESS_DENIED);
+            return kFailed;
+        }
+        if (!t.Plain() && type == DT_REG) {
+            struct stat dst;
+            if (fstatat(dirfd(t.dir), name.c_str(), &dst, AT_SYMLINK_NOFOLLOW) == 0 &&
+                !(dst.st_mode & S_IWUSR)) {
+                SetLastError(ERROR_ACCESS_DENIED);
+                return kKeptReadOnly;
+            }
+        }
+    }
+    // The file takes its final permissions before it takes its place.
+    if (t.Plain() && (sst.st_mode & 07777) != PlainFileMode() &&
+        fchmodat(dirfd(s.dir), s.name.c_str(), PlainFileMode(), 0) != 0) {
+        SetLastErrorFromErrno(errno);
+        return kFailed;
+    }
+    if (renameat(dirfd(s.dir), s.name.c_str(), dirfd(t.dir), name.c_str()) != 0) {
+        if (errno != EXDEV) {
+            SetLastErrorFromErrno(errno);
+            return kFailed;
+        }
+        // Another file system: a copy, the source left for its folder's
+        // removal.
+        CFdGuard in(
+            openat(dirfd(s.dir), s.name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+        if (in.Get() < 0 || fstat(in.Get(), &sst) != 0) {
+            SetLastErrorFromErrno(errno);
+            return kFailed;
+        }
+        return CopyOpened(in.Get(), sst, s.name);
+    }
+    if (known == t.names.end())
+        t.names.emplace(std::move(key), Impl::Name{s.name, DT_REG});
+    else
+        known->second.type = DT_REG;
     SetLastError(ERROR_SUCCESS);
     return kCopied;
 }

@@ -19,11 +19,14 @@
 #include <memory>
 #include <string>
 
+struct stat;
+
 enum class WalkKind { File, Folder, Other };
 
 struct WalkEntry {
     std::string name;  // GBK; '?' stands for a character outside GBK
     WalkKind kind = WalkKind::Other;
+    bool link = false;  // a symbolic link (kind tells what it leads to)
 };
 
 // One folder of a walk.
@@ -49,13 +52,26 @@ private:
 };
 
 // A destination folder of a copy, opened once. A file it receives keeps the
-// source's modification time; a new file gets the source's permissions.
-// Nothing is ever written in place: the data go to a file without a name
-// (or a scratch name beside the target) that takes the target's name in one
-// step only when complete, so a target always holds its old bytes or its new
-// ones, and a failed copy leaves nothing behind.
+// source's modification time. Nothing is ever written in place: the data go
+// to a file without a name (or a scratch name beside the target) that takes
+// the target's name in one step only when complete, or a file is moved in
+// whole, so a target always holds its old bytes or its new ones, and a
+// failed copy leaves nothing behind.
 class CCopyTarget {
 public:
+    // What the target makes of what it receives.
+    enum class ERules {
+        // A disc's copy: a new file gets the source's permissions, an
+        // existing one keeps its own; an existing read-only file is kept; a
+        // link in the way is replaced by the file, never written through.
+        kAsSource,
+        // An update's: files 0644 and folders 0755 less the umask, never
+        // executable; an existing read-only file is replaced; a link in the
+        // way is neither replaced nor written through (ERROR_ACCESS_DENIED),
+        // and no folder is entered through one.
+        kPlain,
+    };
+
     CCopyTarget();
     ~CCopyTarget();
     CCopyTarget(const CCopyTarget&) = delete;
@@ -63,7 +79,13 @@ public:
 
     // Opens an existing Windows folder (found without regard to letter case).
     // Scratch files that an ended process left in it are removed.
-    bool Open(const std::string& winFolder);
+    bool Open(const std::string& winFolder, ERules rules = ERules::kAsSource);
+    // Opens the folder of parent named as the folder entry that source.Next
+    // gave last (an existing name of another letter case is that folder),
+    // making it when missing, with parent's rules. Never through a link: a
+    // link of that name fails with ERROR_ACCESS_DENIED, a file with
+    // ERROR_FILE_EXISTS.
+    bool OpenChild(CCopyTarget& parent, const CWalkFolder& source);
     enum Outcome {
         kCopied,
         kKeptReadOnly,  // an existing read-only file, kept as it is (not a failure)
@@ -75,8 +97,15 @@ public:
     // copied (a caller may want to announce a long copy).
     Outcome CopyFrom(const CWalkFolder& source,
                      const std::function<void(std::uint64_t size)>& beforeData = nullptr);
+    // Moves the file entry that source.Next gave last (not one reached
+    // through a link) into this folder under its name, as CopyFrom would
+    // copy it: renamed in one step, or copied when the two folders lie on
+    // different file systems (the source then stays).
+    Outcome MoveFrom(const CWalkFolder& source);
 
 private:
+    Outcome CopyOpened(int in, const struct stat& sst, const std::string& sourceName);
+
     struct Impl;
     std::unique_ptr<Impl> m_impl;
 };

@@ -117,6 +117,7 @@ void CHttpTransfer::Reset() {
     m_nReceived = 0;
     m_nHeaderBytes = 0;
     m_lStatus = 0;
+    m_nContentLength = -1;
     m_bStarted = false;
     m_bPaused = false;
     m_bHeadersDone = false;
@@ -348,6 +349,10 @@ std::size_t CHttpTransfer::OnHeader(char* data, std::size_t size, std::size_t co
         if (status >= 200 || status == 0) {
             t->m_lStatus = status;
             t->m_bHeadersDone = true;
+            curl_off_t length = -1;
+            if (curl_easy_getinfo(Easy(t->m_pEasy), CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) ==
+                CURLE_OK)
+                t->m_nContentLength = length;
         }
     }
     return bytes;

@@ -63,6 +63,8 @@ public:
     // The status line and headers are in (StatusCode is then known).
     bool HasHeaders() const { return m_bHeadersDone; }
     long StatusCode() const { return m_lStatus; }
+    // The body's length as the answer announced it, or -1 when it did not.
+    std::int64_t ContentLength() const { return m_nContentLength; }
     // The most body bytes the buffer held at once (for tests and benchmarks).
     std::size_t PeakBuffered() const { return m_nPeakBuffered; }
 
@@ -94,6 +96,7 @@ private:
     std::size_t m_nHeaderBytes = 0;
     long m_lStallSeconds = 60;
     long m_lStatus = 0;
+    std::int64_t m_nContentLength = -1;
     bool m_bStarted = false;
     bool m_bPaused = false;
     bool m_bHeadersDone = false;

@@ -248,3 +248,20 @@ BOOL HttpQueryStatusCode(HINTERNET requestHandle, DWORD* statusCode) {
         return 1;
     });
 }
+
+BOOL HttpQueryContentLength(HINTERNET requestHandle, std::uint64_t* length) {
+    return Guarded<BOOL>(0, [&]() -> BOOL {
+        auto request = Lookup<CHttpRequest>(requestHandle, HandleKind::kRequest);
+        if (!request)
+            return 0;
+        if (!length)
+            return Fail(ERROR_INVALID_PARAMETER);
+        if (!request->m_transfer.HasHeaders())
+            return Fail(ERROR_INTERNET_INCORRECT_HANDLE_STATE);
+        const std::int64_t announced = request->m_transfer.ContentLength();
+        if (announced < 0)
+            return Fail(ERROR_HTTP_HEADER_NOT_FOUND);
+        *length = static_cast<std::uint64_t>(announced);
+        return 1;
+    });
+}

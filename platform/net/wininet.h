@@ -126,3 +126,11 @@ BOOL InternetCloseHandle(HINTERNET handle);
 // own callers never look at it). FALSE with
 // ERROR_INTERNET_INCORRECT_HANDLE_STATE until a send has brought the headers.
 BOOL HttpQueryStatusCode(HINTERNET request, DWORD* statusCode);
+
+// The body's length as the answer's Content-Length announced it (what
+// HttpQueryInfo's content length gives on the desktop OS). FALSE with
+// ERROR_HTTP_HEADER_NOT_FOUND when the answer announced none (its body then
+// ends when the server closes), ERROR_INTERNET_INCORRECT_HANDLE_STATE
+// before a send has brought the headers. A body whose reads all succeeded
+// up to the end holds exactly that many bytes.
+BOOL HttpQueryContentLength(HINTERNET request, std::uint64_t* length);

@@ -14,6 +14,7 @@
 #include <map>
 #include <thread>
 
+#include "common/course_lock.h"
 #include "platform/fs/fs.h"
 #include "platform/fs/instance_lock.h"
 #include "platform/fs/tree_copy.h"
@@ -83,7 +84,7 @@ TEST_F(InstallSafetyTest, ASecondInstallerOfTheSameCourseTouchesNothing) {
         EXPECT_EQ(RunInstall(course), kInstallRunning);
     }
     EXPECT_EQ(ExitCodes("install"), (std::vector<int>{1014}));
-    EXPECT_TRUE(BoxSays("该课件正在另一个安装程序中安装"));
+    EXPECT_TRUE(BoxSays(kCourseBusyText));
     EXPECT_FALSE(fs::exists(course + "/index.htm"));
     EXPECT_FALSE(fs::exists(course + "/content"));
     EXPECT_EQ(ReadFile(course + "/setup.ini"), before);

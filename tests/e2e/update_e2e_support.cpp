@@ -58,7 +58,7 @@ CChild::~CChild() {
 
 bool CChild::Start(const std::string& program, const std::vector<std::string>& args,
                    const std::vector<EnvChange>& env, const std::string& outPath,
-                   const std::string& errPath) {
+                   const std::string& errPath, bool ownGroup) {
     std::map<std::string, std::string> vars;
     for (char** e = environ; *e; ++e) {
         const std::string entry = *e;
@@ -93,8 +93,15 @@ bool CChild::Start(const std::string& program, const std::vector<std::string>& a
                                      0600);
     posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
                                      0600);
+    posix_spawnattr_t attr;
+    posix_spawnattr_init(&attr);
+    if (ownGroup) {
+        posix_spawnattr_setpgroup(&attr, 0);
+        posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETPGROUP);
+    }
     pid_t pid = -1;
-    const int rc = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+    const int rc = posix_spawn(&pid, argv[0], &actions, &attr, argv.data(), envp.data());
+    posix_spawnattr_destroy(&attr);
     posix_spawn_file_actions_destroy(&actions);
     if (rc != 0)
         return false;

@@ -56,10 +56,12 @@ public:
     CChild& operator=(const CChild&) = delete;
 
     // Starts program with args; env holds the changes to this process's
-    // environment. Standard output and error go to the files named.
+    // environment. Standard output and error go to the files named. With
+    // ownGroup the program leads a process group of its own (its id is the
+    // program's), which a kill of the group reaches as a whole.
     bool Start(const std::string& program, const std::vector<std::string>& args,
                const std::vector<EnvChange>& env, const std::string& outPath,
-               const std::string& errPath);
+               const std::string& errPath, bool ownGroup = false);
     // The exit status (128 + signal when a signal ended it), or -1 when it
     // did not end within timeoutSeconds (it is then killed).
     int Wait(int timeoutSeconds);

@@ -5,15 +5,19 @@
 // nothing is written outside the course (and its temp folder), no version is
 // recorded for a package that was not applied, no run hangs past the stall
 // bound and nothing crashes.
+#include <signal.h>
 #include <sys/mount.h>
 
 #include <atomic>
 #include <filesystem>
+#include <fstream>
 #include <mutex>
+#include <thread>  // std::chrono (<chrono> itself holds text GBK cannot)
 
 #include "platform/archive/tests/archive_test_support.h"
 #include "platform/net/tests/test_http_server.h"
 #include "platform/registry/registry.h"
+#include "platform/text/text.h"
 #include "tests/e2e/update_e2e_support.h"
 
 namespace fs = std::filesystem;
@@ -130,9 +134,11 @@ TEST_F(UpdateFaultTest, ErrorPagesAreNotTakenForTheArchive) {
     // As the query's answer an error page holds no list.
     Serve([](CTestConnection& c) { c.Send(HttpAnswer(500, "<html><body>Error</body></html>")); },
           SendArchive());
-    const Files before = Tree(m_course);
+    Files before = Tree(m_course);
     COcxRun run = Update(std::string(kLogin) + kAccept);
     EXPECT_EQ(BoxTexts(), Strings{U("此课程没有更新内容")});
+    // Only what the failed runs left in the temp folder has gone.
+    std::erase_if(before, [](const auto& file) { return file.first.rfind("temp/", 0) == 0; });
     EXPECT_EQ(Tree(m_course), before);
 }
 
@@ -500,3 +506,241 @@ TEST_F(UpdateFaultTest, ArchiveEntriesThatLeaveTheFolderAreRefused) {
 }
 
 }  // namespace
+
+// ---- an update that holds: other processes, a killed launcher, hostile packages ----
+
+namespace {
+
+constexpr const char* kHoldCode1 = "03052301";
+constexpr const char* kHoldCode2 = "03060501";
+
+// A page of some size, distinct per package and name.
+std::string PageOf(const std::string& package, int n) {
+    std::string text;
+    for (int line = 0; line < 20; ++line)
+        text += "package " + package + " page " + std::to_string(n) + " line " +
+                std::to_string(line) + "\r\n";
+    return text;
+}
+
+// The pids of running processes whose command line holds every one of parts.
+std::vector<int> ProcessesWith(const std::vector<std::string>& parts) {
+    std::vector<int> found;
+    for (const auto& entry : fs::directory_iterator("/proc")) {
+        const std::string name = entry.path().filename().string();
+        if (name.find_first_not_of("0123456789") != std::string::npos)
+            continue;
+        std::ifstream in(entry.path() / "cmdline", std::ios::binary);
+        const std::string line((std::istreambuf_iterator<char>(in)),
+                               std::istreambuf_iterator<char>());
+        bool all = !line.empty();
+        for (const std::string& part : parts)
+            all = all && line.find(part) != std::string::npos;
+        if (all)
+            found.push_back(std::stoi(name));
+    }
+    return found;
+}
+
+bool GoneOrZombie(int pid) {
+    std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+    std::string stat;
+    std::getline(in, stat);
+    const std::size_t close = stat.rfind(')');
+    return stat.empty() ||
+           (close != std::string::npos && close + 2 < stat.size() && stat[close + 2] == 'Z');
+}
+
+class UpdateHoldTest : public UpdateE2eTest {
+protected:
+    // Starts the launcher's update (PutInfo with version "0", silent,
+    // Download) in a process of its own, with its own output files.
+    bool StartUpdate(CChild* child, const std::string& name, bool ownGroup = false) {
+        const std::string answers = m_root + "/answers-" + name + ".txt";
+        WriteFile(answers, text::GbkToUtf8(std::string(kLogin) + kAccept));
+        std::vector<std::string> args = {"call", "CORVANE.CorvaneCtrl.1"};
+        for (const std::string& call : UpdateCalls(1, "0"))
+            args.push_back(call);
+        return child->Start(Bin("telvora-ocx"), args, RunEnvironment(answers),
+                            m_root + "/out-" + name + ".txt", m_root + "/err-" + name + ".txt",
+                            ownGroup);
+    }
+    // A fresh course, its version "0".
+    void FreshCourse() {
+        fs::remove_all(m_course);
+        m_course = MakeCourse();
+    }
+};
+
+}  // namespace
+
+TEST_F(UpdateHoldTest, TwoLaunchersStartedApartLeaveTheCourseWholeAtTheNewerCode) {
+    // Two packages of many files: the second changes every page of the first.
+    Files first;
+    Files second;
+    for (int n = 0; n < 150; ++n) {
+        first["p/" + std::to_string(n) + ".htm"] = PageOf(kHoldCode1, n);
+        second["p/" + std::to_string(n) + ".htm"] = PageOf(kHoldCode2, n);
+    }
+    first["only-first.htm"] = "first\r\n";
+    Publish(kHoldCode1, first);
+    Publish(kHoldCode2, second);
+    StartServer();
+    for (int tenths : {0, 3, 6, 9, 12}) {
+        SCOPED_TRACE("the second " + std::to_string(tenths * 100) + " ms after the first");
+        FreshCourse();
+        CChild a;
+        CChild b;
+        ASSERT_TRUE(StartUpdate(&a, "a"));
+        std::this_thread::sleep_for(std::chrono::milliseconds(tenths * 100));
+        ASSERT_TRUE(StartUpdate(&b, "b"));
+        EXPECT_EQ(a.Wait(kRunTimeoutSeconds), 0) << ReadFile(m_root + "/err-a.txt");
+        EXPECT_EQ(b.Wait(kRunTimeoutSeconds), 0) << ReadFile(m_root + "/err-b.txt");
+        // Every file holds the bytes of the code recorded, none is missing,
+        // and neither run took the other's download away.
+        EXPECT_EQ(Version(), kHoldCode2);
+        Files now = Tree(m_course);
+        for (const auto& [path, bytes] : second)
+            EXPECT_EQ(now[path], bytes) << path;
+        EXPECT_EQ(now["only-first.htm"], "first\r\n");
+        EXPECT_FALSE(fs::exists(m_course + "/temp"));
+        EXPECT_EQ(BoxTexts(), Strings{}) << "no run may fail";
+        fs::remove(m_transcript);
+    }
+}
+
+TEST_F(UpdateHoldTest, AKilledLauncherLeavesNoExtractorAndTheNextUpdateIsWhole) {
+    // A package large enough that its extraction takes a while.
+    Files package = {{"a.htm", "a 1\r\n"}};
+    for (int n = 0; n < 40; ++n)
+        package["big/" + std::to_string(n) + ".bin"] =
+            std::string(2 << 20, static_cast<char>('a' + n % 26));
+    Publish(kHoldCode1, package);
+    StartServer();
+    CChild launcher;
+    ASSERT_TRUE(StartUpdate(&launcher, "killed", true));
+    const std::vector<std::string> extractor = {"telvora-extract", m_course + "/temp"};
+    std::vector<int> extracting;
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(kRunTimeoutSeconds);
+    while (extracting.empty() && std::chrono::steady_clock::now() < until) {
+        extracting = ProcessesWith(extractor);
+        if (extracting.empty())
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    ASSERT_FALSE(extracting.empty()) << "the extraction was never seen";
+    ASSERT_EQ(kill(-launcher.Pid(), SIGKILL), 0);
+    EXPECT_EQ(launcher.Wait(kRunTimeoutSeconds), 128 + SIGKILL);
+    // A second later no extractor of the run is left.
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    for (int pid : extracting)
+        EXPECT_TRUE(GoneOrZombie(pid)) << "the extractor " << pid << " outlived its launcher";
+    EXPECT_EQ(Version(), "0");
+
+    // The next update removes what was left and applies the package whole.
+    const COcxRun next = Update(std::string(kLogin) + kAccept);
+    EXPECT_EQ(next.status, 0) << next.err;
+    EXPECT_EQ(Version(), kHoldCode1);
+    Files now = Tree(m_course);
+    for (const auto& [path, bytes] : package)
+        EXPECT_TRUE(now[path] == bytes) << path;
+    EXPECT_FALSE(fs::exists(m_course + "/temp"));
+}
+
+TEST_F(UpdateHoldTest, APackageCannotReplaceTheCoursesProgramsOrLeaveAnythingExecutable) {
+    // The course's link to the launcher, as the setup step makes it.
+    const std::string launcher = m_root + "/the-launcher";
+    WriteFile(launcher, "#!/bin/sh\necho the launcher\n");
+    fs::create_directories(m_course + "/bin");
+    fs::create_symlink(launcher, m_course + "/bin/lesson");
+    // An extractor that makes everything it unpacks executable: the update
+    // itself must not pass that on.
+    const std::string loose = m_root + "/loose-extract";
+    WriteFile(loose, "#!/bin/sh\n\"" + Bin("telvora-extract") +
+                         "\" \"$@\" || exit $?\nchmod -R a+x \"$3\"\n");
+    ASSERT_EQ(chmod(loose.c_str(), 0755), 0);
+    ASSERT_TRUE(RegPutString(HKEY_LOCAL_MACHINE, "Software\\Telvora\\Substitutes", "winrar.exe",
+                             loose + " %@"));
+    const std::string taken = "#!/bin/sh\necho taken > \"" + m_root + "/taken\"\n";
+    Publish(kHoldCode1, {{"bin/lesson", taken},
+                         {"systeminfo/soft/iexplore.exe", taken},
+                         {"a.htm", "a 1\r\n"},
+                         {"new/b.htm", "b 1\r\n"}});
+    StartServer();
+    const COcxRun run = Update(std::string(kLogin) + kAccept);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(BoxTexts(), Strings{});
+    EXPECT_EQ(Version(), kHoldCode1);
+    // The course's program is still the system's own.
+    EXPECT_TRUE(fs::is_symlink(m_course + "/bin/lesson"));
+    EXPECT_EQ(fs::read_symlink(m_course + "/bin/lesson"), launcher);
+    EXPECT_EQ(ReadFile(launcher), "#!/bin/sh\necho the launcher\n");
+    // Nothing the update wrote can run: the browser's substitute opened the
+    // pages, not the package's program.
+    EXPECT_EQ(ReadFile(m_course + "/systeminfo/soft/iexplore.exe"), taken);
+    for (const auto& entry : fs::recursive_directory_iterator(m_course)) {
+        if (entry.is_symlink() || entry.path().string().find("/bin") != std::string::npos)
+            continue;
+        const auto perms = entry.status().permissions();
+        if (entry.is_regular_file())
+            EXPECT_EQ(
+                perms & (fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec),
+                fs::perms::none)
+                << entry.path();
+        else
+            EXPECT_EQ(perms & (fs::perms::group_write | fs::perms::others_write), fs::perms::none)
+                << entry.path();
+    }
+    EXPECT_EQ(BrowserPages(2).size(), 2u);
+    EXPECT_FALSE(fs::exists(m_root + "/taken"));
+
+    // A file of the course that is a link is neither replaced nor written
+    // through: the package is not recorded.
+    const std::string outside = m_root + "/outside.htm";
+    WriteFile(outside, "not the course's\r\n");
+    fs::create_symlink(outside, m_course + "/linked.htm");
+    Publish(kHoldCode2, {{"linked.htm", "through\r\n"}, {"a.htm", "a 2\r\n"}});
+    fs::remove(m_transcript);
+    const COcxRun second = Update(std::string(kLogin) + kAccept);
+    EXPECT_EQ(second.status, 0) << second.err;
+    ASSERT_EQ(BoxTexts().size(), 1u);
+    EXPECT_NE(BoxTexts()[0].find(U("未能更新")), std::string::npos);
+    EXPECT_EQ(ReadFile(outside), "not the course's\r\n");
+    EXPECT_TRUE(fs::is_symlink(m_course + "/linked.htm"));
+    EXPECT_EQ(Version(), kHoldCode1);
+}
+
+TEST_F(UpdateFaultTest, APackageCutAtABlockIsNotAppliedUnlessItsLengthWasKnown) {
+    // The archive without its end-of-archive block (the last 7 bytes), as a
+    // cut at that block's start leaves it.
+    const std::string cut = m_archive.substr(0, m_archive.size() - 7);
+    ASSERT_EQ(static_cast<unsigned char>(m_archive[m_archive.size() - 5]), 0x7B);
+    // Sent without a length and closed there: nothing tells it is whole.
+    Serve(Answer({Field()}),
+          [cut](CTestConnection& c) { c.Send(HttpAnswer(200, cut, "", false)); });
+    COcxRun run = Update(std::string(kLogin) + kAccept);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_TRUE(DamagedArchiveTold()) << ::testing::PrintToString(BoxTexts());
+    ExpectNothingApplied();
+    // The same bytes under their length, all of which came: an archive
+    // written without that block, as older archivers wrote them.
+    std::filesystem::remove(m_transcript);
+    Serve(Answer({Field()}), [cut](CTestConnection& c) { c.Send(HttpAnswer(200, cut)); });
+    run = Update(std::string(kLogin) + kAccept);
+    EXPECT_TRUE(BoxTexts().empty()) << ::testing::PrintToString(BoxTexts());
+    ExpectApplied();
+}
+
+TEST_F(UpdateFaultTest, ACodeThatIsNotACodeWritesNothing) {
+    const std::string explain = m_course + "/systeminfo/explain.htm";
+    WriteFile(explain, "earlier explanation");
+    const Files before = Tree(m_course);
+    Serve(Answer({"<b>x</b>math/03052301.rar " + std::to_string(m_archive.size())}), SendArchive());
+    const COcxRun run = Update(std::string(kLogin) + kAccept);
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(Tree(m_course), before);
+    EXPECT_EQ(Version(), "0");
+    for (const TranscriptEvent& e : Events("dialog"))
+        EXPECT_NE(e.at("id"), "218") << "no offer";
+    // Only the query was asked for.
+    EXPECT_EQ(Targets().size(), 1u);
+}

@@ -10,6 +10,7 @@
 #include <atomic>
 #include <filesystem>
 
+#include "common/course_lock.h"
 #include "platform/error/error.h"
 #include "platform/fs/fs.h"
 #include "platform/net/tests/test_http_server.h"
@@ -458,9 +459,35 @@ TEST_F(UpdateTest, ASecondInteractiveDownloadOfTheSameCourseIsRefusedWhileTheFir
     COcxRun run = Ocx(calls, "dialog 211 : type 211 \"alice\" ; type 208 \"pw\" ; press 1 *\n");
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out, "true\ntrue\nfalse\n");
-    // Both logins were asked; one worker was made.
-    EXPECT_EQ(Texts(211, 208).size(), 4u);
+    // The second is told before it asks for a login; one worker was made.
+    EXPECT_EQ(Texts(211, 208).size(), 2u);
+    EXPECT_EQ(BoxTexts(), Strings{U(kCourseBusyText)});
     EXPECT_LE(server.Requests().size(), 1u);
+}
+
+TEST_F(UpdateTest, WhileAnotherProcessHoldsTheCourseAnUpdateChangesNothing) {
+    // Another process's update, or an installer, at work on the course.
+    m_transcript = m_root + "/held.jsonl";
+    std::unique_ptr<CInstanceLock> other = std::make_unique<CInstanceLock>();
+    ASSERT_TRUE(other->Acquire(m_courseWin + "\\systeminfo"));
+    WriteFile(m_course + "/temp/theirs.rar", "their download");
+    const Files before = Tree(m_course);
+    // Silent: quietly nothing, no login.
+    COcxRun run = Update(kLogin);
+    EXPECT_EQ(run.out, "true\nfalse\n");
+    // Interactive: one box, before the probe and the login.
+    run = Ocx(UpdateCalls(1, "0", 1), kLogin);
+    EXPECT_EQ(run.out, "true\nfalse\n");
+    EXPECT_EQ(BoxTexts(), Strings{U(kCourseBusyText)});
+    EXPECT_TRUE(Texts(211, 208).empty());
+    EXPECT_EQ(Tree(m_course), before);
+    // Once it is done, the next update takes the course and removes what
+    // the other left in the temp folder, even with nothing to apply.
+    other.reset();
+    StartServer();
+    run = Update(kLogin);
+    EXPECT_EQ(run.out, "true\ntrue\n");
+    EXPECT_FALSE(fs::exists(m_course + "/temp"));
 }
 
 TEST_F(UpdateTest, AHostEndingWhileAnInteractiveUpdateRunsEndsCleanly) {

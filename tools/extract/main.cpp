@@ -1,9 +1,11 @@
 // telvora-extract: the course's RAR extractor on Linux. Arguments, paths and
 // messages are UTF-8.
+#include <cstdlib>
 #include <iostream>
 #include <string>
 #include <vector>
 
+#include "common/program_codes.h"
 #include "platform/archive/archive.h"
 #include "tools/extract/extract_args.h"
 
@@ -20,8 +22,12 @@ int main(int argc, char** argv) {
         std::cout << kExtractUsage;
         return 0;
     }
+    // The update control says so when the archive came with its length and
+    // all of it arrived.
+    const char* known = std::getenv(kArchiveLengthKnownVariable);
+    const bool lengthKnown = known && std::string(known) == "1";
     std::vector<std::string> problems;
-    if (ExtractArchive(parsed->m_strArchive, parsed->m_strDest, &problems))
+    if (ExtractArchive(parsed->m_strArchive, parsed->m_strDest, &problems, lengthKnown))
         return 0;
     for (const std::string& problem : problems)
         std::cerr << "telvora-extract: " << problem << '\n';

@@ -2,16 +2,6 @@
 
 #include "platform/text/text.h"
 
-bool IsPackageCode(std::string_view s) {
-    if (s.size() != 8)
-        return false;
-    for (char c : s) {
-        if (c < '0' || c > '9')
-            return false;
-    }
-    return true;
-}
-
 bool IsNewerCode(std::string_view code, std::string_view installed) {
     if (!IsPackageCode(installed))
         return true;

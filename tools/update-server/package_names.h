@@ -5,12 +5,11 @@
 #include <string>
 #include <string_view>
 
+#include "common/course_format.h"  // IsPackageCode
+
 // Longest course name accepted, in GBK bytes (the installed course path the
 // update control keeps is shorter than this).
 constexpr std::size_t kMaxCourseNameBytes = 100;
-
-// True when s is exactly eight ASCII digits.
-bool IsPackageCode(std::string_view s);
 
 // True when code is newer than the installed version. An installed version
 // that is not a package code ("0", empty, anything malformed) means nothing

@@ -154,6 +154,85 @@ TEST_F(TreeCopyTest, ExistingFilesAreReplacedWholeInTheirOwnCase) {
               (std::vector<std::string>{"INDEX.htm", "dir", "kept.htm", "link.htm"}));
 }
 
+TEST_F(TreeCopyTest, PlainRulesMoveFilesInNeverExecutableAndNeverThroughALink) {
+    // An unpacked tree: an executable, a folder with a file, and names that
+    // meet a link, a read-only file and a folder in the target.
+    WriteUnix(Work("src/run.sh"), "#!/bin/sh\n");
+    chmod(Work("src/run.sh").c_str(), 0755);
+    WriteUnix(Work("src/Sub/page.htm"), "page");
+    chmod(Work("src/Sub").c_str(), 0777);
+    WriteUnix(Work("src/ro.htm"), "new");
+    WriteUnix(Work("src/link.htm"), "new");
+    WriteUnix(Work("src/dir"), "new");
+    WriteUnix(Work("src/linkdir/x.htm"), "new");
+    WriteUnix(Work("dst/ro.htm"), "old");
+    chmod(Work("dst/ro.htm").c_str(), 0444);
+    stdfs::create_directory(Work("dst/SUB"));
+    stdfs::create_directory(Work("dst/dir"));
+    WriteUnix(Work("elsewhere/x.htm"), "not the course's");
+    stdfs::create_symlink(Work("elsewhere/x.htm"), Work("dst/link.htm"));
+    stdfs::create_directory_symlink(Work("elsewhere"), Work("dst/linkdir"));
+
+    CWalkFolder src;
+    CCopyTarget dst;
+    ASSERT_TRUE(src.OpenRoot("W:\\src"));
+    ASSERT_TRUE(dst.Open("W:\\dst", CCopyTarget::ERules::kPlain));
+    std::map<std::string, CCopyTarget::Outcome> outcomes;
+    std::map<std::string, bool> opened;
+    WalkEntry e;
+    while (src.Next(&e)) {
+        if (e.kind == WalkKind::File) {
+            outcomes[e.name] = dst.MoveFrom(src);
+            m_errors[e.name] = GetLastError();
+            continue;
+        }
+        CCopyTarget child;
+        opened[e.name] = child.OpenChild(dst, src);
+        m_errors[e.name] = GetLastError();
+        CWalkFolder from;
+        ASSERT_TRUE(from.OpenChild(src));
+        WalkEntry inner;
+        while (opened[e.name] && from.Next(&inner))
+            outcomes[e.name + "/" + inner.name] = child.MoveFrom(from);
+    }
+    // Moved in, not copied: gone from the source; no execute bit.
+    EXPECT_EQ(outcomes["run.sh"], CCopyTarget::kCopied);
+    EXPECT_FALSE(stdfs::exists(Work("src/run.sh")));
+    EXPECT_EQ(ModeOf(Work("dst/run.sh")) & 0111, 0u);
+    EXPECT_EQ(ModeOf(Work("dst/run.sh")) & 0600, 0600u);
+    // Into the existing folder of another case.
+    EXPECT_TRUE(opened["Sub"]);
+    EXPECT_EQ(ReadUnix(Work("dst/SUB/page.htm")), "page");
+    // A read-only file is replaced.
+    EXPECT_EQ(outcomes["ro.htm"], CCopyTarget::kCopied);
+    EXPECT_EQ(ReadUnix(Work("dst/ro.htm")), "new");
+    // Links are neither replaced nor written through, folders not replaced.
+    EXPECT_EQ(outcomes["link.htm"], CCopyTarget::kFailed);
+    EXPECT_EQ(m_errors["link.htm"], static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_TRUE(stdfs::is_symlink(Work("dst/link.htm")));
+    EXPECT_FALSE(opened["linkdir"]);
+    EXPECT_EQ(m_errors["linkdir"], static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    EXPECT_EQ(ReadUnix(Work("elsewhere/x.htm")), "not the course's");
+    EXPECT_EQ(outcomes["dir"], CCopyTarget::kFailed);
+    EXPECT_TRUE(stdfs::is_directory(Work("dst/dir")));
+}
+
+TEST_F(TreeCopyTest, PlainRulesMakeNewFoldersWithoutWriteForOthers) {
+    WriteUnix(Work("src/new/a.htm"), "a");
+    chmod(Work("src/new").c_str(), 0777);
+    stdfs::create_directory(Work("dst"));
+    CWalkFolder src;
+    CCopyTarget dst;
+    ASSERT_TRUE(src.OpenRoot("W:\\src"));
+    ASSERT_TRUE(dst.Open("W:\\dst", CCopyTarget::ERules::kPlain));
+    WalkEntry e;
+    ASSERT_TRUE(src.Next(&e));
+    CCopyTarget child;
+    ASSERT_TRUE(child.OpenChild(dst, src));
+    EXPECT_EQ(ModeOf(Work("dst/new")) & 0022, 0u);
+    EXPECT_EQ(ModeOf(Work("dst/new")) & 0700, 0700u);
+}
+
 TEST_F(TreeCopyTest, AFullDiskLeavesTheOldFileAndNoScratch) {
     stdfs::create_directory(Work("dst"));
     if (mount("tmpfs", Work("dst").c_str(), "tmpfs", 0, "size=64k") != 0)

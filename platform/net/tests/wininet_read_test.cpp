@@ -23,10 +23,15 @@ TEST_F(CReadTest, BodyComesInReadsOf1023BytesThenZero) {
     const std::string body = BinaryBody(1023 * 4 + 500);
     CTestHttpServer server([&](CTestConnection& c) { c.Send(HttpAnswer(200, body)); }, 1);
     const Handles h = Open(server.Port(), "/pkg.rar");
+    std::uint64_t length = 0;
+    EXPECT_FALSE(HttpQueryContentLength(h.request, &length));
+    EXPECT_EQ(GetLastError(), ERROR_INTERNET_INCORRECT_HANDLE_STATE);
     ASSERT_TRUE(HttpSendRequest(h.request, nullptr, 0, nullptr, 0)) << GetLastError();
     DWORD status = 0;
     EXPECT_TRUE(HttpQueryStatusCode(h.request, &status));
     EXPECT_EQ(status, 200u);
+    EXPECT_TRUE(HttpQueryContentLength(h.request, &length));
+    EXPECT_EQ(length, body.size());
 
     char buffer[1024] = {};
     std::string received;
@@ -78,6 +83,10 @@ TEST_F(CReadTest, BodyWithoutLengthEndsWhenTheServerCloses) {
                            1);
     const Handles h = Open(server.Port(), "/x");
     ASSERT_TRUE(HttpSendRequest(h.request, nullptr, 0, nullptr, 0));
+    // Nothing tells how long it is.
+    std::uint64_t length = 7;
+    EXPECT_FALSE(HttpQueryContentLength(h.request, &length));
+    EXPECT_EQ(GetLastError(), ERROR_HTTP_HEADER_NOT_FOUND);
     bool ok = false;
     EXPECT_EQ(ReadAll(h.request, 1023, &ok), body);
     EXPECT_TRUE(ok);

@@ -171,10 +171,11 @@ TEST_F(ExtractToolTest, FailsOnDamagedShortAndFalseArchives) {
     const std::string whole =
         Rar({{"top", "", true}, {"top\\first.txt", "first"}, {"top\\big.bin", EveryByte(300000)}});
     std::string err;
-    // Cut short in the second file: the first stays, the half file does not.
+    // Cut short in the second file: its blocks tell before anything is
+    // extracted.
     EXPECT_EQ(ExtractRar(whole.substr(0, whole.size() - 100000), &err), 1);
-    EXPECT_NE(err.find("top/big.bin: the data is damaged"), std::string::npos) << err;
-    EXPECT_EQ(TreeBelow(m_dest), (std::vector<std::string>{"top/", "top/first.txt"}));
+    EXPECT_NE(err.find("pkg.rar: the archive is cut short"), std::string::npos) << err;
+    EXPECT_EQ(TreeBelow(m_dest), std::vector<std::string>{});
     fs::remove_all(m_dest);
 
     // One changed byte: the checksum tells.
@@ -199,6 +200,36 @@ TEST_F(ExtractToolTest, FailsOnDamagedShortAndFalseArchives) {
     EXPECT_EQ(TreeBelow(m_dest), std::vector<std::string>{});
 }
 
+TEST_F(ExtractToolTest, NoCutOfAnArchiveAtAnyOffsetIsExtracted) {
+    const std::string whole = Rar({{"top", "", true},
+                                   {"top\\a.htm", "alpha page"},
+                                   {"top\\sub\\b.htm", "beta"},
+                                   {"top\\c.htm", ""}});
+    std::string err;
+    ASSERT_EQ(ExtractRar(whole, &err), 0) << err;
+    fs::remove_all(m_dest);
+    std::vector<std::size_t> extracted;
+    for (std::size_t cut = 1; cut < whole.size(); ++cut) {
+        if (ExtractRar(whole.substr(0, cut), &err) != 1 || !TreeBelow(m_dest).empty())
+            extracted.push_back(cut);
+        fs::remove_all(m_dest);
+    }
+    EXPECT_EQ(extracted, std::vector<std::size_t>{}) << "cut offsets that were extracted";
+    // Without the end block, the archive is taken only when its length is
+    // known to be whole.
+    const std::string noEnd = whole.substr(0, whole.size() - RarArchiveEnd().size());
+    EXPECT_EQ(ExtractRar(noEnd, &err), 1);
+    EXPECT_NE(err.find("without its end-of-archive block"), std::string::npos) << err;
+    WriteFile(m_archive, noEnd);
+    EXPECT_EQ(
+        RunCommand("TELVORA_ARCHIVE_LENGTH_KNOWN=1 " + ShellQuote(ProgramPath("telvora-extract")) +
+                       " x " + ShellQuote(m_archive) + " " + ShellQuote(m_dest) + " -y",
+                   &err),
+        0)
+        << err;
+    EXPECT_EQ(ReadFile(m_dest + "/top/sub/b.htm"), "beta");
+}
+
 TEST_F(ExtractToolTest, DoesNotTrustAHugeDeclaredSize) {
     // A header that declares 6 GB in front of a few bytes.
     CRarEntry entry;
@@ -207,8 +238,8 @@ TEST_F(ExtractToolTest, DoesNotTrustAHugeDeclaredSize) {
     std::string err;
     EXPECT_EQ(
         ExtractRar(RarArchiveStart() + *RarFileHeader(entry) + "short" + RarArchiveEnd(), &err), 1);
-    EXPECT_NE(err.find("top/huge.bin: the data is damaged"), std::string::npos) << err;
-    EXPECT_EQ(TreeBelow(m_dest), std::vector<std::string>{"top/"});
+    EXPECT_NE(err.find("pkg.rar: the archive is cut short"), std::string::npos) << err;
+    EXPECT_EQ(TreeBelow(m_dest), std::vector<std::string>{});
 }
 
 TEST_F(ExtractToolTest, ReplacesReadOnlyFilesLikeAnArchiverToldYes) {
