@@ -19,9 +19,21 @@ using archive_names::Printable;
 
 namespace {
 
-constexpr int kDiskOptions = ARCHIVE_EXTRACT_TIME | ARCHIVE_EXTRACT_SECURE_NODOTDOT |
-                             ARCHIVE_EXTRACT_SECURE_SYMLINKS |
-                             ARCHIVE_EXTRACT_SECURE_NOABSOLUTEPATHS;
+constexpr int kDiskOptions =
+    ARCHIVE_EXTRACT_TIME | ARCHIVE_EXTRACT_SECURE_NODOTDOT | ARCHIVE_EXTRACT_SECURE_NOABSOLUTEPATHS;
+
+// True when the folder holds nothing but plain files (the archive itself,
+// say): no link and no folder that could hold one. False when it cannot be
+// listed.
+bool HoldsOnlyFiles(const std::string& path) {
+    std::error_code ec;
+    for (std::filesystem::directory_iterator it(path, ec), end; !ec && it != end;
+         it.increment(ec)) {
+        if (!it->is_regular_file(ec) || it->is_symlink(ec))
+            return false;
+    }
+    return !ec;
+}
 
 // Makes a folder the process's current folder while it lives, so that the
 // disk writer works with names relative to it.
@@ -88,14 +100,22 @@ public:
             Problem(dest, "cannot create the destination: " + ec.message());
             return;
         }
+        // Links of the destination must not be written through. In one that
+        // held no folder and no link there are only the archive's own, which
+        // are made after every other entry and which no entry's path may
+        // cross; only a destination that held folders or links needs
+        // libarchive's check of every folder on every entry's path (a few
+        // system calls a folder and entry).
+        int options = kDiskOptions;
+        if (!HoldsOnlyFiles(dest))
+            options |= ARCHIVE_EXTRACT_SECURE_SYMLINKS;
         CCurrentFolder inDest;
         if (!inDest.Enter(dest, &error)) {
             Problem(dest, error);
             return;
         }
         m_disk = archive_write_disk_new();
-        if (m_disk == nullptr ||
-            archive_write_disk_set_options(m_disk, kDiskOptions) != ARCHIVE_OK) {
+        if (m_disk == nullptr || archive_write_disk_set_options(m_disk, options) != ARCHIVE_OK) {
             Problem(m_strArchive, "out of memory");
             return;
         }

@@ -10,6 +10,9 @@
 #include "tools/extract/extract_args.h"
 
 int main(int argc, char** argv) {
+    // The C library looks at /etc/localtime again on every time conversion
+    // (one per entry) unless TZ names the zone: named once, the same zone.
+    setenv("TZ", ":/etc/localtime", 0);
     const std::vector<std::string> args(argv + 1, argv + argc);
     std::string error;
     const std::optional<CExtractArgs> parsed = ParseExtractArgs(args, &error);

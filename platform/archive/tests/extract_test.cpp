@@ -101,6 +101,16 @@ TEST_F(ExtractTest, ReplacesALinkInTheWayInsteadOfWritingThroughIt) {
     std::filesystem::remove(m_dir / "outside/victim");
 }
 
+TEST_F(ExtractTest, NeverWritesThroughAFolderLinkTheDestinationHeld) {
+    std::filesystem::create_directories(m_dir / "outside");
+    std::filesystem::create_directories(m_dest);
+    std::filesystem::create_directory_symlink(m_dir / "outside", m_dest + "/media");
+    const auto problems = Extract({File("media/clip.htm", "through"), File("a.htm", "a")});
+    EXPECT_EQ(problems.size(), 1u) << ::testing::PrintToString(problems);
+    EXPECT_EQ(TreeBelow(m_dir / "outside"), std::vector<std::string>{});
+    EXPECT_EQ(ReadFile(m_dest + "/a.htm"), "a");
+}
+
 TEST_F(ExtractTest, NeverWritesThroughALinkOfTheArchive) {
     const std::string etcProbe = "/etc/tv_archive_test_" + std::to_string(getpid());
     const auto problems =
