@@ -5,6 +5,7 @@
 #include "corvane/corvane_prop_page.h"
 #include "corvane/corvane_resources.h"
 #include "corvane/corvane_typelib.h"
+#include "corvane/download_thread.h"
 #include "platform/com/com_module.h"
 #include "platform/com/guard.h"
 #include "platform/com/registration.h"
@@ -118,5 +119,7 @@ CORVANE_EXPORT HRESULT DllGetClassObject(REFCLSID clsid, REFIID iid, void** obje
 }
 
 CORVANE_EXPORT HRESULT DllCanUnloadNow() {
-    return g_module.CanUnloadNow();
+    // An update whose control is gone still runs in this module: a host
+    // waits for it before it ends.
+    return UpdateRunning() ? S_FALSE : g_module.CanUnloadNow();
 }

@@ -36,12 +36,7 @@ Workers& TheWorkers() {
 // under a worker: the TLS library's, pulled from under a transfer, crashes.
 // An update stopped at any step is completed by the next one.
 void EndAtOnceWhileUpdating(int status, void*) {
-    bool updating = false;
-    {
-        std::lock_guard<std::mutex> lock(TheWorkers().mutex);
-        updating = !TheWorkers().courses.empty();
-    }
-    if (!updating)
+    if (!UpdateRunning())
         return;
     std::fflush(nullptr);
     std::_Exit(status);
@@ -66,6 +61,11 @@ void GuardProcessEnd() {
         }
         on_exit(&EndAtOnceWhileUpdating, nullptr);
     });
+}
+
+bool UpdateRunning() {
+    std::lock_guard<std::mutex> lock(TheWorkers().mutex);
+    return !TheWorkers().courses.empty();
 }
 
 void ReleaseWhenEnded(CDownloadThread* worker) {

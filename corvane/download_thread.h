@@ -28,6 +28,9 @@ class CDownloadThread;
 // control never releases one whose thread still runs.
 void ReleaseWhenEnded(CDownloadThread* worker);
 
+// True while a worker of this process is updating a course.
+bool UpdateRunning();
+
 // Makes the end of the process safe while an update runs (see
 // download_thread.cpp); called before a worker starts.
 void GuardProcessEnd();

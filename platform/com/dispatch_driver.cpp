@@ -38,7 +38,7 @@ HRESULT COleDispatchDriver::CallMethod(DISPID id, const std::vector<CComVariant>
     return hr;
 }
 
-const MethodInfo* COleDispatchDriver::DescribeMethod(DISPID id, CComPtr<ITypeInfo>* info) const {
+const InterfaceInfo* COleDispatchDriver::DescribeInterface(CComPtr<ITypeInfo>* info) const {
     if (!m_dispatch || !info) {
         return nullptr;
     }
@@ -48,10 +48,15 @@ const MethodInfo* COleDispatchDriver::DescribeMethod(DISPID id, CComPtr<ITypeInf
         return nullptr;
     }
     const InterfaceInfo* described = nullptr;
-    if (FAILED((*info)->GetInterfaceInfo(&described)) || !described) {
+    if (FAILED((*info)->GetInterfaceInfo(&described))) {
         return nullptr;
     }
-    return described->FindMethod(id);
+    return described;
+}
+
+const MethodInfo* COleDispatchDriver::DescribeMethod(DISPID id, CComPtr<ITypeInfo>* info) const {
+    const InterfaceInfo* described = DescribeInterface(info);
+    return described ? described->FindMethod(id) : nullptr;
 }
 
 }  // namespace com

@@ -25,6 +25,9 @@ public:
     // The description of a member from the object's type information;
     // null when the object gives none (info then keeps the library alive).
     const MethodInfo* DescribeMethod(DISPID id, CComPtr<ITypeInfo>* info) const;
+    // The description of the whole interface (its methods in their order);
+    // null when the object gives none.
+    const InterfaceInfo* DescribeInterface(CComPtr<ITypeInfo>* info) const;
 
 private:
     CComPtr<IDispatch> m_dispatch;

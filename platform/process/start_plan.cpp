@@ -111,8 +111,12 @@ std::string_view ArgsText(std::string_view commandLine, std::size_t offset) {
 
 std::string ArgumentForLinux(const std::string& gbk) {
     if (IsAbsoluteWindowsPath(gbk)) {
-        if (std::optional<std::string> unix = ToUnixPath(gbk))
-            return *unix;
+        // A page with a query ("...\tvInclude.htm?../video01/lecture"): no
+        // Windows name holds '?' (nor does a double-byte character), so the
+        // path ends there and the query goes on as it is.
+        const std::size_t query = gbk.find('?');
+        if (std::optional<std::string> unix = ToUnixPath(gbk.substr(0, query)))
+            return query == std::string::npos ? *unix : *unix + text::GbkToUtf8(gbk.substr(query));
     }
     return text::GbkToUtf8(gbk);
 }

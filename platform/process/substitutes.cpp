@@ -21,14 +21,30 @@ constexpr const char* kSubstitutesKey = "Software\\Telvora\\Substitutes";
 struct DefaultSubstitute {
     const char* fileName;
     const char* command;
+    const char* fallback;  // when command's program is not there; may be null
 };
 
 // The course browser is handed one page path, which may hold blanks
-// unquoted; the extractor takes "x ARCHIVE DEST -y" as the course gives it.
+// unquoted: the project's own browser, or the desktop's where that is not
+// installed; the extractor takes "x ARCHIVE DEST -y" as the course gives
+// it; media files a page plays go to the desktop's player.
 constexpr DefaultSubstitute kDefaults[] = {
-    {"iexplore.exe", "xdg-open %*"},
-    {"winrar.exe", "telvora-extract %@"},
+    {"iexplore.exe", "telvora-browser %*", "xdg-open %*"},
+    {"winrar.exe", "telvora-extract %@", nullptr},
+    {"wmplayer.exe", "xdg-open %*", nullptr},
 };
+
+// The program a page is opened in: it gets the rest of the command line as
+// one argument even when its substitute does not say where.
+constexpr const char* kBrowserName = "iexplore.exe";
+
+const char* FallbackOf(const std::string& command) {
+    for (const DefaultSubstitute& d : kDefaults) {
+        if (d.fallback && command == d.command)
+            return d.fallback;
+    }
+    return nullptr;
+}
 
 bool Fail(DWORD code) {
     SetLastError(code);
@@ -88,8 +104,11 @@ bool PlanSubstitute(const std::string& command, const std::string& replacedUnixP
     if (words.empty() || words[0].empty())
         return Fail(ERROR_FILE_NOT_FOUND);
     std::optional<std::string> program = LocateSubstituteProgram(words[0], programFolders);
-    if (!program || !IsRegularFile(*program))
+    if (!program || !IsRegularFile(*program)) {
+        if (const char* fallback = FallbackOf(command))
+            return PlanSubstitute(fallback, replacedUnixPath, argsText, programFolders, plan);
         return Fail(ERROR_FILE_NOT_FOUND);
+    }
     if (access(program->c_str(), X_OK) != 0)
         return Fail(ERROR_ACCESS_DENIED);
 
@@ -118,8 +137,16 @@ bool PlanSubstitute(const std::string& command, const std::string& replacedUnixP
             out.argv.push_back(text::GbkToUtf8(w));
         }
     }
-    if (!placed)
-        addSplit();
+    if (!placed) {
+        const std::string replaced = replacedUnixPath.substr(replacedUnixPath.rfind('/') + 1);
+        if (text::EqualsNoCase(replaced, kBrowserName)) {
+            const std::string rest = CommandLineRest(argsText);
+            if (!rest.empty())
+                out.argv.push_back(ArgumentForLinux(rest));
+        } else {
+            addSplit();
+        }
+    }
     *plan = std::move(out);
     return true;
 }

@@ -1,5 +1,7 @@
 // Message boxes: a window of their own on the calling thread (any thread, with
 // or without an owner) and a nested loop until a button ends them.
+#include <atomic>
+
 #include "platform/ui/ui_internal.h"
 
 using namespace ui::detail;
@@ -112,6 +114,18 @@ int MessageBox(HWND owner, const std::string& text, const std::string& caption, 
 
 void SetAppName(const std::string& gbkName) {
     AppName() = gbkName;
+}
+
+namespace {
+std::atomic<std::uint64_t> g_foreignOwner{0};
+}  // namespace
+
+void SetForeignOwnerWindow(std::uint64_t nativeId) {
+    g_foreignOwner = nativeId;
+}
+
+std::uint64_t GetForeignOwnerWindow() {
+    return g_foreignOwner;
 }
 
 const std::string& GetAppName() {

@@ -289,6 +289,13 @@ enum : UINT {
 // OK/Cancel) and is passed on.
 int MessageBox(HWND owner, const std::string& text, const std::string& caption, UINT type);
 
+// A window of another process (its native id in the window system, 0 for
+// none) above which this process's ownerless dialogs and message boxes come
+// up: the course browser's window, for the controls its pages host in
+// another process.
+void SetForeignOwnerWindow(std::uint64_t nativeId);
+std::uint64_t GetForeignOwnerWindow();
+
 // The program's name (the caption of application message boxes): set once at
 // start by the program entry.
 void SetAppName(const std::string& gbkName);

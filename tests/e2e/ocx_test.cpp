@@ -4,6 +4,8 @@
 // input with its exit status.
 #include <filesystem>
 #include <fstream>
+#include <sstream>
+#include <thread>  // std::chrono (<chrono> itself holds text GBK cannot)
 
 #include "platform/fs/fs.h"
 #include "platform/process/process.h"
@@ -45,14 +47,17 @@ protected:
 
     // Runs telvora-ocx headless with these answers (GBK text) and the test's
     // transcript; arguments are UTF-8.
-    COcxRun Ocx(const std::vector<std::string>& args, const std::string& answers = "") {
+    COcxRun Ocx(const std::vector<std::string>& args, const std::string& answers = "",
+                const std::string& input = "") {
         const std::string answerFile = m_root + "/answers.txt";
         WriteFile(answerFile, text::GbkToUtf8(answers));
+        WriteFile(m_root + "/in.txt", input);
         std::string command = "exec " + Quoted(m_ocx);
         for (const std::string& a : args) {
             command += " " + Quoted(a);
         }
-        command += " >" + Quoted(m_root + "/out.txt") + " 2>" + Quoted(m_root + "/err.txt");
+        command += " <" + Quoted(m_root + "/in.txt") + " >" + Quoted(m_root + "/out.txt") + " 2>" +
+                   Quoted(m_root + "/err.txt");
         COcxRun run;
         run.status = RunProgramAndWait("/bin/sh", {"-c", command},
                                        {{"TELVORA_UI", "headless"},
@@ -354,3 +359,65 @@ TEST_F(OcxTest, MethodsWithoutResultPrintNullAndCourseDataIsTakenIn) {
 }
 
 }  // namespace
+
+// ---- the course browser's host ----
+
+TEST_F(OcxTest, TheHostKeepsItsControlsBetweenRequestsAndAnswersEveryLine) {
+    Register();
+    const std::string disc = MakeDisc("disc", {"content/v/a.asf"});
+    ASSERT_TRUE(SetDriveTarget('e', MakeDisc("other", {}), true));
+    const std::string ini = WriteSetupIni("[setup]\r\ncoursename=数学\r\ntotalcd=1\r\ncd1=5\r\n");
+    std::string iniJson;
+    for (char c : text::GbkToUtf8(ini))
+        iniJson += c == '\\' ? std::string("\\\\") : std::string(1, c);
+    const std::string requests =
+        "{\"id\":1,\"op\":\"create\",\"clsid\":\"742fcbc2-1da1-40c9-b8ce-7ae456142ad9\"}\n"
+        "{\"id\":2,\"op\":\"call\",\"object\":1,\"method\":\"rightmfile\",\"args\":[\"" +
+        iniJson +
+        "\",\"1\",\"../content/v/a.asf\"]}\n"
+        "{\"id\":3,\"op\":\"call\",\"object\":1,\"method\":\"FindFile\",\"args\":[]}\n"
+        "{\"id\":4,\"op\":\"call\",\"object\":1,\"method\":\"Nothing\",\"args\":[]}\n"
+        "not json\n"
+        "{\"id\":5,\"op\":\"release\",\"object\":1}\n"
+        "{\"id\":6,\"op\":\"call\",\"object\":1,\"method\":\"GetCdDrive\",\"args\":[]}\n"
+        "{\"id\":7,\"op\":\"create\",\"clsid\":\"00000000-0000-0000-0000-000000000001\"}\n";
+    // The insert-CD prompt comes up in the host; the answer puts the disc in.
+    COcxRun run = Ocx({"host"}, "dialog 221 : insert E: \"" + disc + "\" ; press 1\n", requests);
+    EXPECT_EQ(run.status, 0) << run.err;
+    std::vector<std::string> lines;
+    std::istringstream in(run.out);
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    ASSERT_EQ(lines.size(), 8u) << run.out;
+    EXPECT_EQ(
+        lines[0],
+        "{\"id\":1,\"ok\":true,\"object\":1,\"methods\":[\"PutInfo\",\"Download\","
+        "\"HtmlInfo\",\"GetCdDrive\",\"FindFile\",\"FindInfo\",\"RightMFile\",\"AboutBox\"]}");
+    EXPECT_EQ(lines[1], "{\"id\":2,\"ok\":true,\"result\":\"E:\\\\content\\\\v\\\\a.asf\"}");
+    EXPECT_EQ(lines[2],
+              "{\"id\":3,\"ok\":false,\"error\":\"FindFile takes 1 argument(s), 0 given\"}");
+    EXPECT_EQ(lines[3],
+              "{\"id\":4,\"ok\":false,\"error\":\"the object has no method \\\"Nothing\\\"\"}");
+    EXPECT_EQ(lines[4].rfind("{\"id\":null,\"ok\":false,\"error\":\"not a JSON object", 0), 0u);
+    EXPECT_EQ(lines[5], "{\"id\":5,\"ok\":true}");
+    EXPECT_EQ(lines[6], "{\"id\":6,\"ok\":false,\"error\":\"no such object\"}");
+    EXPECT_EQ(lines[7].rfind("{\"id\":7,\"ok\":false,\"error\":\"cannot create", 0), 0u);
+}
+
+TEST_F(OcxTest, TheHostHandsMediaToThePlayersSubstitute) {
+    const std::string record = m_root + "/played.txt";
+    const std::string player = m_root + "/player";
+    WriteFile(player, "#!/bin/sh\nprintf '%s\\n' \"$@\" > \"" + record + "\"\n");
+    fs::permissions(player, fs::perms::owner_all);
+    ASSERT_TRUE(RegPutString(HKEY_LOCAL_MACHINE, "Software\\Telvora\\Substitutes", "wmplayer.exe",
+                             player + " %*"));
+    const std::string clip = m_root + "/" + U("课件 media") + "/a.asf";
+    WriteFile(clip, "asf");
+    COcxRun run = Ocx({"host"}, "", "{\"id\":1,\"op\":\"play\",\"path\":\"" + clip + "\"}\n");
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "{\"id\":1,\"ok\":true}\n");
+    // Started to live on: its record comes when it has run.
+    for (int i = 0; i < 400 && !fs::exists(record); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    EXPECT_EQ(ReadFile(record), clip + "\n");
+}

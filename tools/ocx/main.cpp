@@ -29,10 +29,13 @@ int main(int argc, char** argv) {
             }
             return RunRegistration(*parsed, std::cout, std::cerr);
         case COcxArgs::Command::Call:
+        case COcxArgs::Command::Host:
             break;
     }
     // Calls run as a program does: renderer, answers, transcript, snapshots.
     AfxEnableControlContainer();
-    return RunProgram(argc, argv, "telvora-ocx",
-                      [&] { return RunCalls(*parsed, std::cout, std::cerr); });
+    return RunProgram(argc, argv, "telvora-ocx", [&] {
+        return parsed->command == COcxArgs::Command::Host ? RunHost(std::cin, std::cout, std::cerr)
+                                                          : RunCalls(*parsed, std::cout, std::cerr);
+    });
 }

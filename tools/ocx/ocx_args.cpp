@@ -4,6 +4,7 @@ const char* const kOcxUsage =
     "usage: telvora-ocx regsvr MODULE\n"
     "       telvora-ocx unregsvr MODULE\n"
     "       telvora-ocx call PROGID|{CLSID} METHOD [ARG...] [, METHOD [ARG...]]...\n"
+    "       telvora-ocx host\n"
     "\n"
     "  regsvr    load MODULE (a component's shared library, e.g. libcorvane.so) and run\n"
     "            its DllRegisterServer; unregsvr runs DllUnregisterServer. The result\n"
@@ -43,6 +44,14 @@ std::optional<COcxArgs> ParseOcxArgs(const std::vector<std::string>& args, std::
         parsed.command =
             command == "regsvr" ? COcxArgs::Command::Register : COcxArgs::Command::Unregister;
         parsed.module = args[1];
+        return parsed;
+    }
+    if (command == "host") {
+        if (args.size() != 1) {
+            *error = "host takes no arguments";
+            return std::nullopt;
+        }
+        parsed.command = COcxArgs::Command::Host;
         return parsed;
     }
     if (command != "call") {

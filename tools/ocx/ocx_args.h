@@ -11,7 +11,7 @@ struct COcxCall {
 };
 
 struct COcxArgs {
-    enum class Command { Help, Register, Unregister, Call };
+    enum class Command { Help, Register, Unregister, Call, Host };
     Command command = Command::Help;
     std::string module;  // regsvr / unregsvr: the module's path (UTF-8)
     std::string object;  // call: a ProgID or {CLSID} (UTF-8)

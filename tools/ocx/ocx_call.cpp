@@ -4,6 +4,7 @@
 #include "platform/com/dispatch_driver.h"
 #include "platform/com/ole_interfaces.h"
 #include "platform/text/text.h"
+#include "tools/ocx/control_site.h"
 #include "tools/ocx/ocx_commands.h"
 #include "tools/ocx/ocx_text.h"
 
@@ -14,71 +15,6 @@ struct CPreparedCall {
     std::string method;
     DISPID id = DISPID_UNKNOWN;
     std::vector<CComVariant> args;
-};
-
-std::string ToUtf8(const CComVariant& value) {
-    switch (value.vt) {
-        case VT_BSTR:
-            return JsonString(com::BstrView(value.bstrVal));
-        case VT_BOOL:
-            return value.boolVal ? "true" : "false";
-        case VT_I4:
-            return std::to_string(value.lVal);
-        default:
-            return "null";
-    }
-}
-
-const char* TypeName(VARTYPE vt) {
-    switch (vt) {
-        case VT_I4:
-            return "a decimal integer";
-        case VT_BOOL:
-            return "true, false or a decimal integer";
-        default:
-            return "a string";
-    }
-}
-
-// Converts a command-line argument to the declared type; false with a reason.
-bool Convert(const std::string& utf8, VARTYPE vt, CComVariant* value, std::string* why) {
-    std::u16string text;
-    if (!Utf8ToUtf16(utf8, &text)) {
-        *why = "is not valid UTF-8";
-        return false;
-    }
-    CComVariant given(text);
-    if (given.vt != VT_BSTR) {
-        *why = "is too long";
-        return false;
-    }
-    if (vt == VT_BSTR) {
-        *value = std::move(given);
-        return true;
-    }
-    HRESULT hr = VariantChangeType(value, &given, 0, vt);
-    if (FAILED(hr)) {
-        *why = hr == DISP_E_OVERFLOW ? std::string("is out of range")
-                                     : std::string("must be ") + TypeName(vt);
-        return false;
-    }
-    return true;
-}
-
-class CHostWindow {
-public:
-    CHostWindow() : m_hWnd(CreateWindowWithProc(nullptr, nullptr, "telvora-ocx")) {}
-    ~CHostWindow() {
-        if (m_hWnd) {
-            DestroyWindow(m_hWnd);
-        }
-    }
-    CHostWindow(const CHostWindow&) = delete;
-    CHostWindow& operator=(const CHostWindow&) = delete;
-    HWND get() const { return m_hWnd; }
-
-private:
-    HWND m_hWnd;
 };
 
 }  // namespace
@@ -103,31 +39,17 @@ int RunCalls(const COcxArgs& args, std::ostream& out, std::ostream& err) {
         err << "telvora-ocx: cannot make the host window\n";
         return kOcxFailed;
     }
-    com::CreateFailure failure;
     CComPtr<IDispatch> dispatch;
-    hr = com::CreateInstance(clsid, IID_IDispatch, dispatch.Out(), &failure);
-    if (FAILED(hr)) {
-        err << "telvora-ocx: cannot create " << args.object << ": "
-            << (failure.reason.empty() ? com::HResultText(hr) : failure.reason);
-        if (!failure.modulePath.empty()) {
-            err << " (module " << text::GbkToUtf8(failure.modulePath) << ")";
-        }
-        err << "\n";
-        return kOcxCannotCreate;
-    }
-    CComPtr<IOleControlWindow> site;
-    if (SUCCEEDED(dispatch.QueryInterface(IID_IOleControlWindow, &site))) {
-        CComPtr<IPersistStreamInit> persist;
-        if (SUCCEEDED(dispatch.QueryInterface(IID_IPersistStreamInit, &persist))) {
-            persist->InitNew();
-        }
-        HWND child = nullptr;
-        hr = site->InPlaceActivate(host.get(), 1, RECT{0, 0, 60, 25}, &child);
-        if (FAILED(hr)) {
-            err << "telvora-ocx: the control cannot be shown in its host window: "
-                << com::HResultText(hr) << "\n";
+    std::string why;
+    switch (CreateHostedControl(clsid, host.get(), &dispatch, &why)) {
+        case EControlFailure::kNone:
+            break;
+        case EControlFailure::kCannotCreate:
+            err << "telvora-ocx: cannot create " << args.object << ": " << why << "\n";
             return kOcxCannotCreate;
-        }
+        case EControlFailure::kCannotShow:
+            err << "telvora-ocx: " << why << "\n";
+            return kOcxCannotCreate;
     }
     com::COleDispatchDriver driver(dispatch.get());
 
@@ -152,7 +74,7 @@ int RunCalls(const COcxArgs& args, std::ostream& out, std::ostream& err) {
             const VARTYPE vt = method ? method->params[i].vt : VARTYPE{VT_BSTR};
             CComVariant value;
             std::string why;
-            if (!Convert(call.args[i], vt, &value, &why)) {
+            if (!ConvertArgument(call.args[i], vt, &value, &why)) {
                 err << "telvora-ocx: argument " << i + 1 << " of " << call.method;
                 if (method) {
                     err << " (" << method->params[i].name << ")";
@@ -186,7 +108,7 @@ int RunCalls(const COcxArgs& args, std::ostream& out, std::ostream& err) {
             err << "telvora-ocx: " << call.method << " failed: " << com::HResultText(hr) << "\n";
             return kOcxFailed;
         }
-        out << ToUtf8(result) << std::endl;
+        out << ResultJson(result) << std::endl;
     }
     return kOcxOk;
 }

@@ -20,3 +20,7 @@ int RunRegistration(const COcxArgs& args, std::ostream& out, std::ostream& err);
 // one host window, one control, the calls in order. Results go to out, one
 // JSON value a line, as each call returns.
 int RunCalls(const COcxArgs& args, std::ostream& out, std::ostream& err);
+// host: controls for the course browser, driven by JSON requests a line on
+// in, answered a line each on out (see the usage text), until in ends; then
+// every control is released and the host waits for the updates they started.
+int RunHost(std::istream& in, std::ostream& out, std::ostream& err);

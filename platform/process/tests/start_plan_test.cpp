@@ -127,6 +127,20 @@ TEST_F(StartPlanTest, MissingBrowserGetsThePagePathAsOneArgument) {
     EXPECT_EQ(plan.argv, Args({browser}));
 }
 
+TEST_F(StartPlanTest, TheCourseBrowserIsPreferredAndPagesKeepTheirQueryAndBlanks) {
+    const std::string desktop = MakeFile(m_pathBin + "/xdg-open");
+    const std::string own = MakeFile(m_tools + "/telvora-browser");
+    WriteUnix(Work("c d/navbar/tvInclude.htm"), "<html>");
+    CStartPlan plan;
+    ASSERT_TRUE(Plan(
+        "W:\\c d\\soft\\iexplore.exe W:\\c d\\NAVBAR\\tvInclude.htm?../video01/lecture", &plan));
+    EXPECT_EQ(plan.argv, Args({own, Work("c d/navbar/tvInclude.htm") + "?../video01/lecture"}));
+    // A user's own browser named without %* or %@ still gets the page whole.
+    SetSubstitute("iexplore.exe", "xdg-open");
+    ASSERT_TRUE(Plan("W:\\c d\\soft\\iexplore.exe W:\\c d\\navbar\\tvInclude.htm", &plan));
+    EXPECT_EQ(plan.argv, Args({desktop, Work("c d/navbar/tvInclude.htm")}));
+}
+
 TEST_F(StartPlanTest, MissingExtractorRunsTheProjectExtractorBesideTheCaller) {
     const std::string extractor = MakeFile(m_tools + "/telvora-extract");
     CStartPlan plan;
@@ -206,7 +220,8 @@ TEST_F(StartPlanTest, UnusableSubstitutesFailAsAMissingProgram) {
 }
 
 TEST_F(StartPlanTest, SubstituteLookupIgnoresCaseAndFallsBackToDefaults) {
-    EXPECT_EQ(LookupSubstitute("IExplore.EXE"), std::optional<std::string>("xdg-open %*"));
+    EXPECT_EQ(LookupSubstitute("IExplore.EXE"), std::optional<std::string>("telvora-browser %*"));
+    EXPECT_EQ(LookupSubstitute("wmplayer.exe"), std::optional<std::string>("xdg-open %*"));
     EXPECT_EQ(LookupSubstitute("winrar.exe"), std::optional<std::string>("telvora-extract %@"));
     EXPECT_EQ(LookupSubstitute("notepad.exe"), std::nullopt);
     EXPECT_EQ(LookupSubstitute(""), std::nullopt);

@@ -64,6 +64,8 @@ void CQtRenderer::Shutdown() {
     }
     m_boxes.clear();
     m_dialogs.clear();
+    delete m_pForeignOwner;
+    m_pForeignOwner = nullptr;
 }
 
 CQtDialog* CQtRenderer::FindDialog(HWND dlg) const {
@@ -86,6 +88,22 @@ QWidget* CQtRenderer::FindWindow(HWND hwnd) const {
     return FindMessageBox(hwnd);
 }
 
+void CQtRenderer::KeepAboveForeignOwner(QWidget* window) {
+    const std::uint64_t id = GetForeignOwnerWindow();
+    if (id == 0)
+        return;
+    if (id != m_nForeignOwnerId) {
+        delete m_pForeignOwner;
+        m_pForeignOwner = QWindow::fromWinId(static_cast<WId>(id));
+        m_nForeignOwnerId = id;
+    }
+    if (m_pForeignOwner == nullptr)
+        return;
+    window->winId();  // makes the native window the transient hint goes on
+    if (QWindow* handle = window->windowHandle())
+        handle->setTransientParent(m_pForeignOwner);
+}
+
 void CQtRenderer::DialogOpened(HWND dlg, const DialogTemplate& tmpl, HWND owner) {
     auto copy = std::make_shared<const DialogTemplate>(tmpl);
     m_queue.Post([this, dlg, owner, copy] {
@@ -94,6 +112,8 @@ void CQtRenderer::DialogOpened(HWND dlg, const DialogTemplate& tmpl, HWND owner)
         // The core runs the modal loop; here the owner is only kept from
         // input while its dialog is open, as the desktop system does.
         dialog->setWindowModality(parent != nullptr ? Qt::WindowModal : Qt::NonModal);
+        if (parent == nullptr)
+            KeepAboveForeignOwner(dialog);
         Dispose(FindDialog(dlg));
         m_dialogs[dlg] = dialog;
     });
@@ -229,6 +249,8 @@ void CQtRenderer::MessageBoxOpened(const MessageBoxInfo& info) {
         QWidget* parent = FindWindow(info.owner);
         auto* box = new CQtMessageBox(info, true, parent);
         box->setWindowModality(parent != nullptr ? Qt::WindowModal : Qt::NonModal);
+        if (parent == nullptr)
+            KeepAboveForeignOwner(box);
         Dispose(FindMessageBox(info.box));
         m_boxes[info.box] = box;
         box->show();

@@ -8,6 +8,7 @@
 
 #include <QPointer>
 #include <QWidget>
+#include <QWindow>
 #include <atomic>
 #include <cstdint>
 #include <mutex>
@@ -62,6 +63,9 @@ private:
     void ScheduleLocked(HWND dlg, CPending& pending);
     void Flush(HWND dlg);  // GUI thread
     QWidget* FindWindow(HWND hwnd) const;
+    // A window without an owner of ours comes up above the foreign owner
+    // window (GetForeignOwnerWindow), when there is one. GUI thread.
+    void KeepAboveForeignOwner(QWidget* window);
 
     CGuiQueue m_queue;
     std::mutex m_lock;  // guards m_pending
@@ -71,6 +75,8 @@ private:
     // GUI thread only.
     std::unordered_map<HWND, QPointer<CQtDialog>> m_dialogs;
     std::unordered_map<HWND, QPointer<CQtMessageBox>> m_boxes;
+    QWindow* m_pForeignOwner = nullptr;  // made for m_nForeignOwnerId
+    std::uint64_t m_nForeignOwnerId = 0;
 };
 
 }  // namespace ui::qt
