@@ -7,6 +7,12 @@
 #    when the service lists it among its public headers (PUBLIC_HEADERS holds
 #    one "platform/<service>/<header>" a line); a service's test fixtures
 #    (its tests/ folder) may serve other tests.
+# 3. Qt is used directly by the platform's renderer (platform/), the course
+#    browser (browser/) and the fuzz targets of the browser's parts, and by
+#    nothing else.
+# 4. The course browser (browser/) is a plain Qt program: of the platform it
+#    uses only the text service (the one GBK conversion), none of the
+#    Windows-like services.
 # Prints each violation and fails when there is one.
 cmake_minimum_required(VERSION 3.25)
 
@@ -24,7 +30,8 @@ set(forbidden_system
     "^sqlite3\\.h$"
     "^archive(_entry)?\\.h$")
 set(upper_folders common install corvane lesson tools)
-set(all_folders platform common install corvane lesson tools tests fuzz bench)
+set(all_folders platform common install corvane lesson tools tests fuzz bench browser)
+set(qt_patterns "^Q[A-Za-z]*$" "^Qt[A-Za-z]*/")
 
 set(violations 0)
 foreach(folder IN LISTS all_folders)
@@ -41,6 +48,24 @@ foreach(folder IN LISTS all_folders)
     foreach(line IN LISTS includes)
       if(line MATCHES "#[ \t]*include[ \t]*<([^>]+)>")
         set(header "${CMAKE_MATCH_1}")
+        set(qt_allowed FALSE)
+        if(folder STREQUAL "platform" OR folder STREQUAL "browser")
+          set(qt_allowed TRUE)
+        elseif(folder STREQUAL "fuzz")
+          file(STRINGS "${ROOT}/${source}" browser_parts REGEX "#[ \t]*include[ \t]*\"browser/")
+          if(browser_parts)
+            set(qt_allowed TRUE)
+          endif()
+        endif()
+        if(NOT qt_allowed AND NOT upper)
+          foreach(pattern IN LISTS qt_patterns)
+            if(header MATCHES "${pattern}")
+              message("${source}: includes <${header}>: only the platform's renderer and the course browser use Qt")
+              math(EXPR violations "${violations} + 1")
+              break()
+            endif()
+          endforeach()
+        endif()
         if(upper)
           foreach(pattern IN LISTS forbidden_system)
             if(header MATCHES "${pattern}")
@@ -53,6 +78,10 @@ foreach(folder IN LISTS all_folders)
       elseif(line MATCHES "#[ \t]*include[ \t]*\"(platform/([^/\"]+)/[^\"]+)\"")
         set(header "${CMAKE_MATCH_1}")
         set(service "${CMAKE_MATCH_2}")
+        if(folder STREQUAL "browser" AND NOT service STREQUAL "text")
+          message("${source}: includes \"${header}\": the course browser is a plain Qt program")
+          math(EXPR violations "${violations} + 1")
+        endif()
         # Test fixtures of a service serve the tests of other folders too.
         set(shared_fixture FALSE)
         if(header MATCHES "/tests/" AND source MATCHES "(^|/)(tests|fuzz|bench)/")

@@ -26,6 +26,10 @@ set(telvora_private_dir lib/telvora)
 set(telvora_programs install_program lesson)
 set(telvora_tools telvora-setup telvora-reg telvora-ocx telvora-update-server telvora-pack
                   telvora-extract telvora-sample-course)
+# The course browser, where Qt WebEngine is there to build it.
+if(TARGET telvora-browser)
+  list(APPEND telvora_tools telvora-browser)
+endif()
 set(telvora_modules corvane)
 if(TARGET telvora-qt)
   list(APPEND telvora_modules telvora-qt)
@@ -109,7 +113,9 @@ set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
  Also included: telvora-update-server (an HTTP server for update packages),
  telvora-pack and telvora-extract (RAR archives of packages),
  telvora-reg (the system's registry from the shell), telvora-ocx (component
- registration and calls) and telvora-sample-course (a two-CD sample course).")
+ registration and calls), telvora-browser (the course browser, on Qt
+ WebEngine, which runs the courses' pages, their VBScript and update
+ control) and telvora-sample-course (a two-CD sample course).")
 # The libraries the programs link come from dpkg-shlibdeps (the private
 # folder is searched for the system's own); a Chinese font for the windows,
 # xdg-open for the course's browser.

@@ -1,13 +1,16 @@
 #!/usr/bin/env bash
 # ./run demo: makes the sample two-CD course, installs it into a fresh prefix
 # through telvora-setup, the way a user would, with drive E: holding the CD;
-# looks up a media file on the CD through the update control; publishes two
-# update packages on a local telvora-update-server and starts the course
-# with lesson, which logs in, offers and applies them. Headless with an
-# answer file unless a display is present (real windows then). Shows the
-# installed course, the patched navigation page, the recorded version, the
-# history page, the pages the course's browser was asked to open, the
-# transcript and the window snapshots.
+# looks up a media file on the CD through the update control; publishes an
+# update package on a local telvora-update-server and starts the course with
+# lesson, which opens it in the course browser and applies the package; then
+# publishes a second one, opens the course in the browser and clicks 内容更新
+# in its navigation bar, which runs the update from the page and shows the
+# history page. Headless with an answer file and the browser offscreen from
+# a script of steps unless a display is present (real windows then). Shows
+# the installed course, the patched navigation page, the recorded version,
+# the history page, the transcript and the window snapshots (the browser's
+# pictures among them).
 #
 # usage: scripts/demo.sh BUILD_DIR   (./run builds first)
 #   TELVORA_DEMO_DIR  where to work (default ./demo-out); replaced on each run
@@ -133,8 +136,6 @@ if [ -d "$COURSE" ] && [ -x "$BIN/lesson" ] && [ -x "$BIN/telvora-update-server"
     SERVER_DIR=$OUT/update-server
     "$BIN/telvora-update-server" publish "$SERVER_DIR" --course jsjyy01 --code 26120701 \
         --from "$PKG/p1/jsjyy01" --notes "$PKG/notes1.htm"
-    "$BIN/telvora-update-server" publish "$SERVER_DIR" --course jsjyy01 --code 26120702 \
-        --from "$PKG/p2/jsjyy01" --notes "$PKG/notes2.htm"
     echo demo | "$BIN/telvora-update-server" user "$SERVER_DIR" add demo >/dev/null
     echo "  user demo, password demo"
 
@@ -155,35 +156,103 @@ if [ -d "$COURSE" ] && [ -x "$BIN/lesson" ] && [ -x "$BIN/telvora-update-server"
     else
         echo "  telvora-update-server serves $SERVER_DIR on 127.0.0.1:$port"
         "$BIN/telvora-reg" add 'HKLM\Software\Telvora\Update' /v Server /d "127.0.0.1:$port" /f >/dev/null
-        # The course's browser: the pages it is asked to open are written
-        # down (and, with a display, opened for real).
-        cat > "$OUT/browser.sh" <<'BROWSER'
-#!/bin/sh
-printf '%s\n' "$*" >> "$TELVORA_DEMO_PAGES"
-if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ] && command -v xdg-open >/dev/null; then
-    exec xdg-open "$@"
-fi
-BROWSER
-        chmod +x "$OUT/browser.sh"
-        export TELVORA_DEMO_PAGES=$OUT/browser-pages.txt
-        : > "$TELVORA_DEMO_PAGES"
-        "$BIN/telvora-reg" add 'HKLM\Software\Telvora\Substitutes' /v iexplore.exe \
-            /d "$OUT/browser.sh %*" /f >/dev/null
+        # The course's own browser is telvora-browser (its default
+        # substitute). Without a display it runs offscreen from a script of
+        # steps: every browser that starts takes the next section for its
+        # page (docs/browser.md).
+        BROWSER_SHOTS=$OUT/snapshots
+        unattended=0
+        if [ "${TELVORA_UI:-}" = headless ] && [ -x "$BIN/telvora-browser" ]; then
+            unattended=1
+            export QT_QPA_PLATFORM=offscreen
+            export TELVORA_BROWSER_SCRIPT=$OUT/browser-steps.txt
+            cat > "$TELVORA_BROWSER_SCRIPT" <<STEPS
+# lesson opens the course: a picture of the whole frameset.
+[index.htm]
+wait-load 60
+snapshot $BROWSER_SHOTS/browser-frameset.png
+quit
+# lesson's update opens the history page and the start page.
+[alter.htm]
+wait-load 60
+quit
+[index.htm]
+wait-load 60
+quit
+# The course opened again: the user clicks 内容更新 in the navigation
+# frame; the page's update runs in the control host...
+[index.htm]
+wait-load 60
+wait 30 navbar typeof UpDate !== 'undefined'
+click navbar 内容更新
+wait-file 240 $BROWSER_SHOTS/browser-history.png
+quit
+# ... and shows its history page and the start page.
+[alter.htm]
+wait-load 60
+snapshot $BROWSER_SHOTS/browser-history.png
+quit
+[index.htm]
+wait-load 60
+quit
+STEPS
+        fi
+        version() { "$BIN/telvora-reg" query 'HKCU\software\telvora\jsjyy01' /ve | sed -n 's/.*REG_SZ *//p'; }
 
-        section "lesson: the course opens, the update control logs in, offers and applies the update"
-        echo "  recorded version before: $("$BIN/telvora-reg" query 'HKCU\software\telvora\jsjyy01' /ve | sed -n 's/.*REG_SZ *//p')"
-        [ "${TELVORA_UI:-}" = headless ] || echo "  (real windows: log in as demo / demo and press 下载)"
+        section "lesson: the course opens in its browser, the update control logs in, offers and applies the first package"
+        echo "  recorded version before: $(version)"
+        [ "$unattended" -eq 1 ] || echo "  (real windows: log in as demo / demo and press 下载; close the browser when done)"
         lesson_status=0
         "$COURSE/bin/lesson" || lesson_status=$?
         echo "  lesson ended with exit status $lesson_status (quit code 1003 leaves 235)"
-        echo "  recorded version after:  $("$BIN/telvora-reg" query 'HKCU\software\telvora\jsjyy01' /ve | sed -n 's/.*REG_SZ *//p')"
-        echo "  the pages the course's browser was asked to open:"
-        sed 's|^|    |' "$TELVORA_DEMO_PAGES"
-        if [ -f "$COURSE/content/chapter07/index.htm" ]; then
+        echo "  recorded version after:  $(version)"
+
+        # Every browser takes the next section of the steps for its page:
+        # lesson's three (the course, then the update's history and start
+        # pages) have theirs before the next browser starts.
+        wait_taken() {
+            [ "$unattended" -eq 1 ] || return 0
+            for _ in $(seq 600); do
+                [ -d "$TELVORA_BROWSER_SCRIPT.taken-$1" ] && return 0
+                sleep 0.1
+            done
+        }
+        wait_taken 2
+
+        section "the course's navigation bar: 内容更新 runs the second package's update from the page"
+        "$BIN/telvora-update-server" publish "$SERVER_DIR" --course jsjyy01 --code 26120702 \
+            --from "$PKG/p2/jsjyy01" --notes "$PKG/notes2.htm"
+        browser_status=0
+        if [ -x "$BIN/telvora-browser" ]; then
+            [ "$unattended" -eq 1 ] || echo "  (real windows: click 内容更新, log in as demo / demo, press 下载)"
+            "$BIN/telvora-browser" "$COURSE/index.htm" 2> "$OUT/browser.log" || browser_status=$?
+            echo "  the browser ended with exit status $browser_status (its messages: $OUT/browser.log)"
+            # The update's own windows (history page, start page) and its
+            # control host end on their own; they are given a minute.
+            wait_taken 5
+            for _ in $(seq 600); do
+                pgrep -f "telvora-browser $COURSE" >/dev/null || pgrep -fx ".*telvora-ocx host" >/dev/null || break
+                sleep 0.1
+            done
+        else
+            echo "  (telvora-browser is not built: no Qt WebEngine)"
+        fi
+        echo "  recorded version now:    $(version)"
+        if [ -f "$COURSE/content/chapter07/index.htm" ] && [ "$(version)" = 26120702 ]; then
             echo "  the new chapter: content/chapter07/index.htm"
         else
             echo "demo: the update did not apply"
             update_status=1
+        fi
+        if [ "$unattended" -eq 1 ]; then
+            for shot in browser-frameset.png browser-history.png; do
+                if [ -f "$BROWSER_SHOTS/$shot" ]; then
+                    echo "  the browser's picture: $BROWSER_SHOTS/$shot"
+                else
+                    echo "demo: the browser left no $shot"
+                    update_status=1
+                fi
+            done
         fi
         section "systeminfo/alter.htm, the history page (GBK shown as UTF-8)"
         tr -d '\r\000' < "$COURSE/systeminfo/alter.htm" | iconv -f GBK -t UTF-8

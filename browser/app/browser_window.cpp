@@ -5,6 +5,7 @@
 #include <QPrinter>
 #include <QToolBar>
 #include <QWebEngineView>
+#include <cstdio>
 
 #include "browser/app/course_files.h"
 #include "browser/app/course_scheme.h"
@@ -36,6 +37,37 @@ void CCoursePage::javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level,
     // call) is worth a line on the terminal.
     if (level != InfoMessageLevel)
         qWarning("telvora-browser: %s:%d: %s", qPrintable(source), line, qPrintable(message));
+}
+
+bool CCoursePage::Unattended() const {
+    return !qEnvironmentVariableIsEmpty("TELVORA_BROWSER_SCRIPT");
+}
+
+void CCoursePage::javaScriptAlert(const QUrl& origin, const QString& text) {
+    if (!Unattended()) {
+        QWebEnginePage::javaScriptAlert(origin, text);
+        return;
+    }
+    std::printf("dialog: %s\n", qPrintable(text));
+    std::fflush(stdout);
+}
+
+bool CCoursePage::javaScriptConfirm(const QUrl& origin, const QString& text) {
+    if (!Unattended())
+        return QWebEnginePage::javaScriptConfirm(origin, text);
+    std::printf("dialog: %s\n", qPrintable(text));
+    std::fflush(stdout);
+    return true;
+}
+
+bool CCoursePage::javaScriptPrompt(const QUrl& origin, const QString& text, const QString& value,
+                                   QString* result) {
+    if (!Unattended())
+        return QWebEnginePage::javaScriptPrompt(origin, text, value, result);
+    std::printf("dialog: %s\n", qPrintable(text));
+    std::fflush(stdout);
+    *result = value;
+    return true;
 }
 
 CBrowserWindow::CBrowserWindow(QWebEngineProfile* profile, CCourseScheme* scheme, const QUrl& home)

@@ -24,8 +24,16 @@ protected:
     QWebEnginePage* createWindow(WebWindowType type) override;
     void javaScriptConsoleMessage(JavaScriptConsoleMessageLevel level, const QString& message,
                                   int line, const QString& source) override;
+    // Unattended (TELVORA_BROWSER_SCRIPT), a page's message boxes are
+    // printed ("dialog: TEXT") and answered with OK instead of waiting.
+    void javaScriptAlert(const QUrl& origin, const QString& text) override;
+    bool javaScriptConfirm(const QUrl& origin, const QString& text) override;
+    bool javaScriptPrompt(const QUrl& origin, const QString& text, const QString& value,
+                          QString* result) override;
 
 private:
+    bool Unattended() const;
+
     CCourseScheme* m_scheme;
 };
 

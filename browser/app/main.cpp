@@ -10,6 +10,7 @@
 #include <QWebEngineProfile>
 #include <QWebEngineSettings>
 #include <cstdio>
+#include <cstring>
 
 #include "browser/app/automation.h"
 #include "browser/app/browser_window.h"
@@ -29,12 +30,19 @@ constexpr const char* kUsage =
     "player (wmplayer.exe's substitute). TELVORA_BROWSER_SCRIPT runs steps\n"
     "unattended (docs/browser.md).\n"
     "\n"
+    "  --help  show this text\n"
+    "\n"
     "exit status: 0 when the window was closed; 1 no such page; 2 a wrong\n"
     "command line; 3 a step of TELVORA_BROWSER_SCRIPT failed\n";
 
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Before the window system is asked for: help needs no display.
+    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
     // The engine's sandbox refuses to run as root; anyone else keeps it.
     if (geteuid() == 0)
         qputenv("QTWEBENGINE_DISABLE_SANDBOX", "1");
@@ -42,10 +50,6 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     app.setApplicationName("telvora-browser");
     const QStringList args = app.arguments().mid(1);
-    if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
-        std::fputs(kUsage, stdout);
-        return 0;
-    }
     if (args.size() != 1 || args[0].isEmpty()) {
         std::fprintf(stderr,
                      "telvora-browser: one page is needed\n"

@@ -49,6 +49,15 @@ std::string VideoFolder(int n) {
     return "content/video" + TwoDigits(n);
 }
 
+std::string BackslashPath(const std::string& path) {
+    std::string out = path;
+    for (char& c : out) {
+        if (c == '/')
+            c = '\\';
+    }
+    return out;
+}
+
 std::string SetupIni(const SampleCourseOptions& o) {
     return JoinLines({
         "courseid=" + o.courseId,
@@ -148,6 +157,7 @@ std::string PlayerScript() {
         "  return clip + extendname;",
         "}",
         "function WriteMediaPlayer(clip) {",
+        "  clip = unescape(clip);",
         "  document.write('<object id=\"MediaPlayer\" "
         "classid=\"CLSID:22D6F312-B0F6-11D0-94AB-0080C74C7E95\" width=\"320\" height=\"285\">');",
         "  document.write('<param name=\"FileName\" value=\"' + MediaUrl(clip) + '\">');",
@@ -175,34 +185,65 @@ std::string ItemsScript(const SampleCourseOptions& o, int startChapter, int chap
 }
 
 std::string ChapterListPage(const SampleCourseOptions& o, int chapterCount) {
-    std::string page =
-        HtmlHead("章节目录") + JoinLines({
-                                   "<script language=\"VBScript\" src=\"items.vbs\"></script>",
-                                   "</head>",
-                                   "<body>",
-                                   "<h4>" + o.courseName + "</h4>",
-                                   "<ul>",
-                               });
-    for (int n = 1; n <= chapterCount; ++n) {
-        page +=
-            JoinLines({"<li><a href=\"../" + ChapterFolder(n) + "/index.htm\" target=\"main\">第" +
-                       std::to_string(n) + "章 " + ChapterTitle(n) + "</a></li>"});
-    }
-    return page + JoinLines({"</ul>", "</body>", "</html>"});
+    // The list is the chapter script's: items.vbs names the chapters and
+    // the first one this CD's installation shows (the installer sets it to
+    // 1 once the last CD is in).
+    return HtmlHead("章节目录") +
+           JoinLines({
+               "<script language=\"VBScript\" src=\"items.vbs\"></script>",
+               "</head>",
+               "<body>",
+               "<h4>" + o.courseName + "</h4>",
+               "<ul>",
+               "<script language=\"VBScript\">",
+               "Dim i",
+               "For i = startchapter To chaptercount",
+               "  document.write \"<li><a href=\"\"../content/chapter\" & Right(\"0\" & i, 2) & _",
+               "    \"/index.htm\"\" target=\"\"main\"\">\" & chapters(i) & \"</a></li>\"",
+               "Next",
+               "</script>",
+               "</ul>",
+               "</body>",
+               "</html>",
+           });
 }
 
 std::string ChapterIndexPage(int n, int sections) {
     std::string title = "第" + std::to_string(n) + "章 " + ChapterTitle(n);
-    std::string page =
-        HtmlHead(title) + JoinLines({"</head>", "<body>", "<h2>" + title + "</h2>", "<ul>"});
+    const std::string video = VideoFolder(n);
+    std::string page = HtmlHead(title) +
+                       JoinLines({
+                           "<script language=\"VBScript\">",
+                           "' 讲课视频：装了流媒体的课件在自己的文件夹里找，否则到光盘上找。",
+                           "Sub PlayLecture()",
+                           "  Dim ctl, folder, clip",
+                           "  On Error Resume Next",
+                           "  Set ctl = top.frames(0).UpDate",
+                           "  folder = ctl.FindInfo(top.frames(0).courseID & \"\\1\")",
+                           "  clip = folder & \"\\" + BackslashPath(video) + "\\lecture.asf\"",
+                           "  If Not ctl.FindFile(clip) Then",
+                           "    clip = ctl.RightMFile(folder & \"\\setup.ini\", \"" + std::to_string(n) +
+                               "\", \"../" + video + "/lecture.asf\")",
+                           "  End If",
+                           "  If Err.Number <> 0 Or clip = \"False\" Or clip = \"\" Then",
+                           "    MsgBox \"没有找到本章的讲课视频。\", vbExclamation, \"讲课视频\"",
+                           "    Exit Sub",
+                           "  End If",
+                           "  location.href = \"../../navbar/tvInclude.htm?\" & Left(clip, Len(clip) - 4)",
+                           "End Sub",
+                           "</script>",
+                           "</head>",
+                           "<body>",
+                           "<h2>" + title + "</h2>",
+                           "<ul>",
+                       });
     for (int s = 1; s <= sections; ++s) {
         page += JoinLines({"<li><a href=\"s" + std::to_string(s) + ".htm\">第" + std::to_string(s) +
                            "节</a></li>"});
     }
     return page + JoinLines({
-                      "<li><a href=\"习题.htm\">本章习题</a></li>",
-                      "<li><a href=\"../../navbar/tvInclude.htm?../" + VideoFolder(n) +
-                          "/lecture\">观看讲课视频</a></li>",
+                      "<li><a href=\"习题.htm\">本章自测</a></li>",
+                      "<li><a href=\"vbscript:PlayLecture()\">观看讲课视频</a></li>",
                       "<li><a href=\"讲解.wma\">收听本章讲解</a></li>",
                       "</ul>",
                       "</body>",
@@ -225,17 +266,42 @@ std::string SectionPage(int n, int section) {
 }
 
 std::string ExercisePage(int n) {
-    return HtmlHead("习题") + JoinLines({
-                                  "</head>",
-                                  "<body>",
-                                  "<h3>第" + std::to_string(n) + "章 习题</h3>",
-                                  "<ol>",
-                                  "<li>简述" + ChapterTitle(n) + "的主要内容。</li>",
-                                  "<li>完成本章的上机练习。</li>",
-                                  "</ol>",
-                                  "</body>",
-                                  "</html>",
-                              });
+    // A self-test: two questions, a score and the verdict in a message box.
+    return HtmlHead("习题自测") +
+           JoinLines({
+               "<script language=\"VBScript\">",
+               "Function Score()",
+               "  Dim s",
+               "  s = 0",
+               "  If document.forms(0).q1(1).checked Then s = s + 50",
+               "  If document.forms(0).q2(0).checked Then s = s + 50",
+               "  Score = s",
+               "End Function",
+               "Sub Submit_OnClick()",
+               "  Dim s",
+               "  s = Score()",
+               "  If s = 100 Then",
+               "    MsgBox \"全部答对，得分：\" & s & \" 分。\", vbInformation, \"自测\"",
+               "  Else",
+               "    MsgBox \"得分：\" & s & \" 分，请复习本章后再做一遍。\", vbExclamation, \"自测\"",
+               "  End If",
+               "End Sub",
+               "</script>",
+               "</head>",
+               "<body>",
+               "<h3>第" + std::to_string(n) + "章 习题自测</h3>",
+               "<form>",
+               "<p>1. " + ChapterTitle(n) + "是本课程的第几章？<br>",
+               "<input type=\"radio\" name=\"q1\" value=\"a\">第" + std::to_string(n + 1) + "章",
+               "<input type=\"radio\" name=\"q1\" value=\"b\">第" + std::to_string(n) + "章</p>",
+               "<p>2. 学完本章后应完成上机练习吗？<br>",
+               "<input type=\"radio\" name=\"q2\" value=\"a\">应该",
+               "<input type=\"radio\" name=\"q2\" value=\"b\">不必</p>",
+               "<p><input type=\"button\" id=\"Submit\" value=\"交卷\"></p>",
+               "</form>",
+               "</body>",
+               "</html>",
+           });
 }
 
 std::string AppendixPage(const SampleCourseOptions& o) {

@@ -44,5 +44,7 @@ std::string AppendixPage(const SampleCourseOptions& o);
 // Folder names of chapter n's pages and of its lecture video (media only).
 std::string ChapterFolder(int n);
 std::string VideoFolder(int n);
+// A relative path with backslashes, as the course's scripts write them.
+std::string BackslashPath(const std::string& path);
 
 }  // namespace sample

@@ -1,0 +1,2 @@
+// Qt outside the renderer and the browser.
+#include <QString>
