@@ -21,6 +21,8 @@ constexpr int kPollMs = 50;
 // A frame that never paints (nothing visible in it) does not hold a snapshot
 // back longer than this.
 constexpr int kPaintWaitMs = 5000;
+// How long a page may take to take a click.
+constexpr int kClickWaitMs = 10000;
 constexpr int kStatusFailed = 3;
 
 // The first word of a step and the rest.
@@ -238,6 +240,11 @@ void CAutomation::Click(const QString& frame, const QString& text) {
         " for (var i = 0; i < all.length; ++i) { var e = all[i];"
         "  var t = (e.value !== undefined && e.tagName === 'INPUT') ? e.value : e.textContent;"
         "  if (t.trim() !== want) continue;"
+        "  window.__tvClicked = false; window.__tvClickToken = " +
+        QString::number(++m_nClicks) +
+        ";"
+        "  document.addEventListener('click', function () { window.__tvClicked = true; },"
+        "                            {capture: true, once: true});"
         "  var b = e.getBoundingClientRect(); var x = b.left + b.width / 2, y = b.top + b.height / "
         "2;"
         "  for (var w = window; w.frameElement; w = w.parent) {"
@@ -245,7 +252,7 @@ void CAutomation::Click(const QString& frame, const QString& text) {
         "   x += f.left + w.frameElement.clientLeft; y += f.top + w.frameElement.clientTop; }"
         "  return [x, y]; }"
         " return null; })()";
-    InFrame(frame, code, [this, text](const QVariant& v) {
+    InFrame(frame, code, [this, frame, text](const QVariant& v) {
         const QVariantList at = v.toList();
         if (at.size() != 2) {
             Fail("nothing reads \"" + text + "\"");
@@ -265,6 +272,12 @@ void CAutomation::Click(const QString& frame, const QString& text) {
         QApplication::sendEvent(target, &move);
         QApplication::sendEvent(target, &press);
         QApplication::sendEvent(target, &release);
-        Next();
+        // The page has the click, and its handlers have run, once the
+        // frame's listener has seen it, or the click took the frame to
+        // another document.
+        WhenTrue(
+            QDateTime::currentMSecsSinceEpoch() + kClickWaitMs, frame,
+            "window.__tvClicked || window.__tvClickToken !== " + QString::number(m_nClicks),
+            [this] { Next(); }, true);
     });
 }

@@ -51,5 +51,6 @@ private:
     std::vector<QString> m_steps;
     std::size_t m_next = 0;
     bool m_bLoaded = false;
+    int m_nClicks = 0;
     std::function<void()> m_onLoad;
 };
