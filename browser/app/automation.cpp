@@ -157,19 +157,8 @@ void CAutomation::Next() {
         });
         timer->start(kPollMs);
     } else if (command == "snapshot") {
-        // Once every frame with something to show has painted it (a frame
-        // paints after the page's load event, frames at their own pace).
         const QString path = rest;
-        const QString painted =
-            "(function () { var all = [window];"
-            " while (all.length) { var w = all.shift();"
-            "  for (var i = 0; i < w.frames.length; ++i) all.push(w.frames[i]);"
-            "  var body = w.document.body;"
-            "  if (body && body.innerText.trim() &&"
-            "      !w.performance.getEntriesByName('first-contentful-paint').length) return false; "
-            "}"
-            " return true; })()";
-        WhenTrue(QDateTime::currentMSecsSinceEpoch() + kPaintWaitMs, "top", painted, [this, path] {
+        AfterFramesPainted([this, path] {
             QDir().mkpath(QFileInfo(path).absolutePath());
             if (!m_window->View()->grab().save(path, "PNG"))
                 Fail("cannot write " + path);
@@ -191,24 +180,42 @@ void CAutomation::Next() {
             Next();
         });
     } else if (command == "paint") {
-        InFrame("top",
-                "(function () { var latest = 0; var all = [window];"
-                " while (all.length) { var w = all.shift();"
-                "  for (var i = 0; i < w.frames.length; ++i) all.push(w.frames[i]);"
-                "  var p = w.performance.getEntriesByName('first-contentful-paint')[0];"
-                "  if (p) latest = Math.max(latest, w.performance.timeOrigin + p.startTime); }"
-                " return latest; })()",
-                [this](const QVariant& v) {
-                    std::printf("paint: %.0f\n", v.toDouble());
-                    std::fflush(stdout);
-                    Next();
-                });
+        AfterFramesPainted([this] { ReportPaint(); });
     } else if (command == "quit") {
         std::fflush(nullptr);
         QApplication::exit(rest.toInt());
     } else {
         Fail("unknown step " + command);
     }
+}
+
+void CAutomation::ReportPaint() {
+    InFrame("top",
+            "(function () { var latest = 0; var all = [window];"
+            " while (all.length) { var w = all.shift();"
+            "  for (var i = 0; i < w.frames.length; ++i) all.push(w.frames[i]);"
+            "  var p = w.performance.getEntriesByName('first-contentful-paint')[0];"
+            "  if (p) latest = Math.max(latest, w.performance.timeOrigin + p.startTime); }"
+            " return latest; })()",
+            [this](const QVariant& v) {
+                std::printf("paint: %.0f\n", v.toDouble());
+                std::fflush(stdout);
+                Next();
+            });
+}
+
+void CAutomation::AfterFramesPainted(std::function<void()> then) {
+    // Once every frame with something to show has painted it (a frame paints
+    // after the page's load event, frames at their own pace).
+    const QString painted =
+        "(function () { var all = [window];"
+        " while (all.length) { var w = all.shift();"
+        "  for (var i = 0; i < w.frames.length; ++i) all.push(w.frames[i]);"
+        "  var body = w.document.body;"
+        "  if (body && body.innerText.trim() &&"
+        "      !w.performance.getEntriesByName('first-contentful-paint').length) return false; }"
+        " return true; })()";
+    WhenTrue(QDateTime::currentMSecsSinceEpoch() + kPaintWaitMs, "top", painted, std::move(then));
 }
 
 void CAutomation::Poll(qint64 deadline, const QString& frame, const QString& expr) {

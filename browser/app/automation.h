@@ -46,6 +46,8 @@ private:
     void WhenTrue(qint64 deadline, const QString& frame, const QString& expr,
                   std::function<void()> then, bool failLate = false);
     void Click(const QString& frame, const QString& text);
+    void AfterFramesPainted(std::function<void()> then);
+    void ReportPaint();
 
     CBrowserWindow* m_window;
     std::vector<QString> m_steps;
