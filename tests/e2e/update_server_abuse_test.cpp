@@ -62,26 +62,6 @@ protected:
     CServerProcess m_server;
 };
 
-// A connection to 127.0.0.1:port from the loopback address source.
-int ConnectFrom(const char* source, int port) {
-    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    if (fd < 0)
-        return -1;
-    sockaddr_in from{};
-    from.sin_family = AF_INET;
-    inet_pton(AF_INET, source, &from.sin_addr);
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_port = htons(static_cast<uint16_t>(port));
-    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (bind(fd, reinterpret_cast<sockaddr*>(&from), sizeof from) != 0 ||
-        connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to) != 0) {
-        close(fd);
-        return -1;
-    }
-    return fd;
-}
-
 TEST_F(UpdateServerAbuseTest, AFloodOfSlowConnectionsFromOneAddressLocksOutNoOneElse) {
     ASSERT_TRUE(m_server.Start(m_served, {"--timeout", "3"}));
     const int port = m_server.Port();

@@ -16,6 +16,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 
 extern char** environ;
 
@@ -136,9 +137,19 @@ ToolRun RunUpdateServerTool(const std::vector<std::string>& args, const std::str
     return run;
 }
 
+int StartUpdateServerTool(const std::vector<std::string>& args) {
+    const int devNull = open("/dev/null", O_WRONLY | O_CLOEXEC);
+    const pid_t pid = Spawn(args, -1, devNull, "/dev/null");
+    if (devNull >= 0)
+        close(devNull);
+    return pid;
+}
+
 CServerProcess::~CServerProcess() {
     if (m_pid > 0)
         Stop(SIGKILL, 20);
+    if (m_reader.joinable())
+        m_reader.join();
     if (!m_logPath.empty())
         fs::remove(m_logPath);
 }
@@ -158,18 +169,30 @@ bool CServerProcess::Start(const std::string& dir, const std::vector<std::string
         return false;
     }
     m_pidFd = PidFd(m_pid);
-    // The listening line, read as it comes, up to its line end.
-    std::string line;
-    pollfd p{out[0], POLLIN, 0};
-    while (line.find('\n') == std::string::npos && poll(&p, 1, timeoutSeconds * 1000) == 1) {
-        char buf[256];
-        const ssize_t n = read(out[0], buf, sizeof buf);
-        if (n <= 0)
-            break;
-        line.append(buf, static_cast<std::size_t>(n));
+    // Standard output as it comes, to its end: the listening line, then the
+    // access log.
+    const int readEnd = out[0];
+    m_reader = std::thread([this, readEnd] {
+        char buf[4096];
+        for (;;) {
+            const ssize_t n = read(readEnd, buf, sizeof buf);
+            std::lock_guard<std::mutex> lock(m_mutex);
+            if (n <= 0) {
+                m_outEnded = true;
+                m_lineCame.notify_all();
+                break;
+            }
+            m_out.append(buf, static_cast<std::size_t>(n));
+            m_lineCame.notify_all();
+        }
+        close(readEnd);
+    });
+    {
+        std::unique_lock<std::mutex> lock(m_mutex);
+        m_lineCame.wait_for(lock, std::chrono::seconds(timeoutSeconds),
+                            [this] { return m_outEnded || m_out.find('\n') != std::string::npos; });
+        m_line = m_out.substr(0, m_out.find('\n'));
     }
-    close(out[0]);
-    m_line = line.substr(0, line.find('\n'));
     const std::string prefix = "listening on 127.0.0.1:";
     if (m_line.rfind(prefix, 0) != 0)
         return false;
@@ -186,11 +209,32 @@ int CServerProcess::Stop(int signal, int timeoutSeconds) {
         close(m_pidFd);
     m_pid = -1;
     m_pidFd = -1;
+    if (m_reader.joinable())
+        m_reader.join();
     return status;
 }
 
+std::string CServerProcess::AccessLog() const {
+    std::lock_guard<std::mutex> lock(m_mutex);
+    const std::size_t first = m_out.find('\n');
+    return first == std::string::npos ? "" : m_out.substr(first + 1);
+}
+
 std::string CServerProcess::Log() const {
-    return ReadAll(m_logPath);
+    std::string log = ReadAll(m_logPath);
+    // ADDR - USER [TIME +0000] "METHOD TARGET VERSION" STATUS BYTES "REF" "AGENT"
+    std::istringstream lines(AccessLog());
+    std::string line;
+    while (std::getline(lines, line)) {
+        std::istringstream w(line);
+        std::string client, dash, user, time, zone, method, target, version, status, bytes;
+        if (!(w >> client >> dash >> user >> time >> zone >> method >> target >> version >>
+              status >> bytes))
+            continue;
+        log += time.substr(1) + " " + client + " " + method.substr(1) + " " + target + " " +
+               status + " " + bytes + "\n";
+    }
+    return log;
 }
 
 int ConnectLoopback(int port) {
@@ -204,6 +248,25 @@ int ConnectLoopback(int port) {
     if (fd >= 0)
         close(fd);
     return -1;
+}
+
+int ConnectFrom(const char* source, int port) {
+    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return -1;
+    sockaddr_in from{};
+    from.sin_family = AF_INET;
+    inet_pton(AF_INET, source, &from.sin_addr);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(static_cast<uint16_t>(port));
+    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    if (bind(fd, reinterpret_cast<sockaddr*>(&from), sizeof from) != 0 ||
+        connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to) != 0) {
+        close(fd);
+        return -1;
+    }
+    return fd;
 }
 
 bool ClosedByPeerWithin(int fd, int timeoutSeconds) {

@@ -4,8 +4,11 @@
 // bytes it is given (GBK and backslashes included) to the loopback address.
 #pragma once
 
+#include <condition_variable>
 #include <map>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 // The built program (through TELVORA_BIN).
@@ -21,6 +24,10 @@ struct ToolRun {
 ToolRun RunUpdateServerTool(const std::vector<std::string>& args, const std::string& input = "",
                             int timeoutSeconds = 60);
 
+// Starts the program with args without waiting (output thrown away); its
+// process id, or -1.
+int StartUpdateServerTool(const std::vector<std::string>& args);
+
 class CServerProcess {
 public:
     ~CServerProcess();  // kills a server still running
@@ -32,9 +39,14 @@ public:
     // status, or -1 when it did not end (it is then killed).
     int Stop(int signal, int timeoutSeconds = 20);
     int Port() const { return m_port; }
+    int Pid() const { return m_pid; }
     const std::string& ListeningLine() const { return m_line; }
-    // What the server wrote on standard error so far.
+    // The server's notices (standard error), then each access line so far
+    // as "TIME CLIENT METHOD TARGET STATUS BYTES", the layout the update
+    // tests read requests from.
     std::string Log() const;
+    // The access lines so far, as written (combined log format).
+    std::string AccessLog() const;
 
 private:
     int m_pid = -1;
@@ -42,6 +54,12 @@ private:
     int m_port = 0;
     std::string m_line;
     std::string m_logPath;
+    // Standard output, read by a thread of its own until the server ends.
+    std::thread m_reader;
+    mutable std::mutex m_mutex;
+    std::condition_variable m_lineCame;
+    std::string m_out;
+    bool m_outEnded = false;
 };
 
 struct RawResponse {
@@ -60,5 +78,8 @@ std::string ClientRequest(const std::string& target, const std::string& user = "
 
 // A connected socket to 127.0.0.1:port (-1 on failure); the caller closes it.
 int ConnectLoopback(int port);
+// The same from another loopback address (127.0.0.2, ...), as from another
+// machine.
+int ConnectFrom(const char* source, int port);
 // True when the server closes fd within timeoutSeconds (reading what comes).
 bool ClosedByPeerWithin(int fd, int timeoutSeconds);

@@ -1,5 +1,7 @@
 #include "tools/update-server/access_log.h"
 
+#include <cstdlib>
+
 namespace {
 
 // Days since 1970-01-01 to a civil date (proleptic Gregorian).
@@ -51,13 +53,32 @@ std::string UtcTimeText(std::time_t when) {
     return text;
 }
 
+std::string CommonLogTime(std::time_t when) {
+    static const char* const kMonths[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                          "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    const std::string iso = UtcTimeText(when);  // YYYY-MM-DDTHH:MM:SSZ
+    const std::size_t t = iso.find('T');
+    const int month = std::atoi(iso.c_str() + t - 5);
+    return iso.substr(t - 2, 2) + "/" + kMonths[(month + 11) % 12] + "/" + iso.substr(0, t - 6) +
+           ":" + iso.substr(t + 1, 8) + " +0000";
+}
+
 std::string FormatAccessLine(const CAccessRecord& record) {
-    std::string line = UtcTimeText(record.when) + " " + LogSafe(record.clientAddress) + " " +
-                       LogSafe(record.method) + " " + LogSafe(record.rawUri) + " " +
+    // Inside quotes a blank is kept as it is.
+    auto quoted = [](std::string_view bytes) {
+        std::string out;
+        for (char ch : bytes) {
+            const unsigned char c = static_cast<unsigned char>(ch);
+            out += c == ' ' ? std::string(" ") : LogSafe(std::string_view(&ch, 1));
+        }
+        return "\"" + (out.empty() ? std::string("-") : out) + "\"";
+    };
+    std::string line = LogSafe(record.clientAddress) + " - " + LogSafe(record.user) + " [" +
+                       CommonLogTime(record.when) + "] \"" + LogSafe(record.method) + " " +
+                       LogSafe(record.rawUri) + " " + LogSafe(record.version) + "\" " +
                        (record.status ? std::to_string(record.status) : "-") + " " +
-                       std::to_string(record.bytes);
-    if (!record.complete)
-        line += " incomplete";
+                       (record.bytes ? std::to_string(record.bytes) : "-") + " " +
+                       quoted(record.referer) + " " + quoted(record.userAgent);
     return line;
 }
 

@@ -1,14 +1,16 @@
-// The server's log: one line a request on standard error, after the
-// listening line on standard output. A line holds the time (UTC), the
-// client's address, the method, the request target as received, the status
-// and the body bytes sent, and "incomplete" when the answer did not go out
-// whole:
+// The server's access log: one line a request on standard output, after
+// the listening line, in the combined log format that log readers know,
+// with the Basic user name as sent:
 //
-//   2024-05-01T08:30:00Z 127.0.0.1 GET /rdcenter/newweb/sql.asp?fileid=math 200 412
+//   127.0.0.1 - alice [01/May/2024:08:30:00 +0000] "GET /rdcenter/newweb/sql.asp?fileid=math
+//   HTTP/1.0" 200 412 "-" "corvane"
 //
-// Bytes that could upset a terminal or a log reader (controls, blanks,
-// quotes, backslashes, bytes above 0x7E such as raw GBK) are written as
-// \xNN. Credentials never appear: the Authorization header is not logged.
+// Times are UTC. Bytes that could upset a terminal or a log reader
+// (controls, quotes, backslashes, bytes above 0x7E such as raw GBK; blanks
+// too outside the quoted header fields) are written as \xNN. The status is
+// "-" when no answer was given, the size "-" when no body went out whole.
+// Passwords never appear: only the user name of the Authorization header is
+// logged.
 #pragma once
 
 #include <cstdio>
@@ -16,11 +18,13 @@
 #include <string>
 #include <string_view>
 
-#include "platform/httpd/http_server.h"
+#include "tools/update-server/http_server.h"
 
 std::string LogSafe(std::string_view bytes);
 // "YYYY-MM-DDTHH:MM:SSZ"
 std::string UtcTimeText(std::time_t when);
+// "01/May/2024:08:30:00 +0000"
+std::string CommonLogTime(std::time_t when);
 std::string FormatAccessLine(const CAccessRecord& record);
 
 // Writes whole lines to one stream from any thread.

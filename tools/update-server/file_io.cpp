@@ -5,6 +5,7 @@
 #include <fstream>
 #include <iterator>
 
+#include "platform/serverio/server_files.h"
 #include "tools/update-server/password_hash.h"
 #include "tools/update-server/url_escapes.h"
 
@@ -53,13 +54,18 @@ bool WriteNewFile(const std::string& path, std::string_view content, bool ownerO
 
 bool ReplaceFileContent(const std::string& path, std::string_view content, bool ownerOnly) {
     const std::string scratch = ScratchPathFor(path);
-    if (!WriteNewFile(scratch, content, ownerOnly))
+    // On the disk before the name stands for it, and the name after.
+    if (!WriteNewFile(scratch, content, ownerOnly) || !SyncToDisk(scratch)) {
+        std::error_code ec;
+        fs::remove(scratch, ec);
         return false;
+    }
     std::error_code ec;
     fs::rename(scratch, path, ec);
     if (ec) {
         fs::remove(scratch, ec);
         return false;
     }
+    SyncToDisk(fs::path(path).parent_path().string());
     return true;
 }

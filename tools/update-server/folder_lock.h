@@ -1,23 +1,22 @@
-// One publish or account change at a time in a served folder. The lock is a
-// folder (DIR/.lock) made in one step, which only one process can do; it
-// names its owner's process. A lock whose owner is gone (a crash) is not
-// taken over silently: the message says so and which folder to remove.
+// One publish, unpublish or account change at a time in a served folder: a
+// lock on DIR/.lock-publish that the kernel lets go of when its holder ends,
+// however it ends, so a crash never leaves the folder locked. Several
+// machines sharing the folder exclude each other as far as their file
+// system's locks reach (NFS passes them on).
 #pragma once
 
 #include <string>
 
+#include "platform/serverio/server_files.h"
+
 class CFolderLock {
 public:
-    CFolderLock() = default;
-    ~CFolderLock();  // releases
-    CFolderLock(const CFolderLock&) = delete;
-    CFolderLock& operator=(const CFolderLock&) = delete;
-
-    // Takes the lock at lockFolder, waiting up to waitSeconds while another
-    // process holds it. False with *error (UTF-8) when it cannot.
-    bool Acquire(const std::string& lockFolder, unsigned waitSeconds, std::string* error);
-    void Release();
+    // Takes the lock at lockFile (CPackageStore::LockFile), waiting up to
+    // waitSeconds while another process holds it. False with *error (UTF-8)
+    // when it cannot.
+    bool Acquire(const std::string& lockFile, unsigned waitSeconds, std::string* error);
+    void Release() { m_lock.Release(); }
 
 private:
-    std::string m_strFolder;
+    CFileLock m_lock;
 };

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <filesystem>
+#include <thread>
 
 #include "platform/text/text.h"
 #include "tools/update-server/file_io.h"
@@ -50,16 +51,44 @@ std::string ComposeIndex(const std::vector<CPackage>& packages) {
     return out;
 }
 
+std::vector<std::string> WithdrawnCodes(std::string_view textView) {
+    constexpr std::string_view kMark = "# withdrawn ";
+    std::vector<std::string> codes;
+    std::size_t start = 0;
+    while (start < textView.size()) {
+        std::size_t end = textView.find('\n', start);
+        if (end == std::string_view::npos)
+            end = textView.size();
+        const std::string line = text::Trim(textView.substr(start, end - start));
+        start = end + 1;
+        if (line.compare(0, kMark.size(), kMark) == 0) {
+            const std::string code = text::Trim(std::string_view(line).substr(kMark.size()));
+            if (IsPackageCode(code))
+                codes.push_back(code);
+        }
+    }
+    return codes;
+}
+
+std::string NewestCodeEver(std::string_view text) {
+    std::string newest;
+    for (const CPackage& p : ParseIndex(text))
+        newest = std::max(newest, p.code);
+    for (const std::string& code : WithdrawnCodes(text))
+        newest = std::max(newest, code);
+    return newest;
+}
+
 std::vector<CPackage> PackagesNewerThan(const std::vector<CPackage>& packages,
                                         std::string_view installed, std::size_t limit) {
-    std::vector<CPackage> newer;
-    for (const CPackage& p : packages) {
-        if (newer.size() >= limit)
-            break;
-        if (IsNewerCode(p.code, installed))
-            newer.push_back(p);
-    }
-    return newer;
+    auto first = packages.begin();
+    if (IsPackageCode(installed))
+        first = std::upper_bound(
+            packages.begin(), packages.end(), installed,
+            [](std::string_view code, const CPackage& p) { return code < p.code; });
+    const std::size_t count =
+        std::min(limit, static_cast<std::size_t>(std::distance(first, packages.end())));
+    return std::vector<CPackage>(first, first + static_cast<std::ptrdiff_t>(count));
 }
 
 CPackageStore::CPackageStore(std::string rootUtf8) : m_strRoot(std::move(rootUtf8)) {
@@ -71,8 +100,8 @@ std::string CPackageStore::UsersFile() const {
     return m_strRoot + "/users.txt";
 }
 
-std::string CPackageStore::LockFolder() const {
-    return m_strRoot + "/.lock";
+std::string CPackageStore::LockFile() const {
+    return m_strRoot + "/.lock-publish";
 }
 
 std::string CPackageStore::CoursesFolder() const {
@@ -115,4 +144,45 @@ bool CPackageStore::ReadIndexText(std::string_view fileid, std::string* content,
         return true;
     *error = path + " exists but cannot be read";
     return false;
+}
+
+CIndexCache::Packages CIndexCache::Course(std::string_view fileid) {
+    static const Packages kNone = std::make_shared<const std::vector<CPackage>>();
+    if (!IsValidCourseName(fileid))
+        return kNone;
+    const std::string path = m_store.IndexFile(fileid);
+    std::error_code ec;
+    const fs::file_status st = fs::status(path, ec);
+    const std::string key(fileid);
+    if (ec || !fs::is_regular_file(st)) {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_courses.erase(key);
+        return kNone;
+    }
+    const std::uint64_t size = fs::file_size(path, ec);
+    const std::int64_t time = fs::last_write_time(path, ec).time_since_epoch().count();
+    const std::int64_t now = fs::file_time_type::clock::now().time_since_epoch().count();
+    const std::int64_t recent =
+        std::chrono::duration_cast<fs::file_time_type::duration>(std::chrono::seconds(2)).count();
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        auto it = m_courses.find(key);
+        if (it != m_courses.end() && it->second.size == size && it->second.time == time &&
+            now - time > recent)
+            return it->second.packages;
+    }
+    std::string content;
+    if (!ReadWholeFile(path, &content))
+        return kNone;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    CEntry& entry = m_courses[key];
+    if (!entry.packages || entry.text != content) {
+        entry.packages = std::make_shared<const std::vector<CPackage>>(ParseIndex(content));
+        entry.text = std::move(content);
+    }
+    entry.size = size;
+    entry.time = time;
+    // Only indexes that exist are held; a flood of names cannot grow this
+    // past the published courses.
+    return entry.packages;
 }

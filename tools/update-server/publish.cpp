@@ -1,9 +1,11 @@
 #include "tools/update-server/publish.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 
 #include "platform/process/process.h"
+#include "platform/serverio/server_files.h"
 #include "platform/text/text.h"
 #include "tools/update-server/file_io.h"
 #include "tools/update-server/folder_lock.h"
@@ -47,10 +49,6 @@ bool FileStartsLikeRar(const std::string& path) {
     in.read(head, sizeof head);
     return in.gcount() == static_cast<std::streamsize>(sizeof head) &&
            LooksLikeRar(std::string_view(head, sizeof head));
-}
-
-std::string LastCode(const std::vector<CPackage>& packages) {
-    return packages.empty() ? "" : packages.back().code;
 }
 
 }  // namespace
@@ -102,8 +100,9 @@ int PublishPackage(const CPublishRequest& request, std::ostream& out, std::ostre
     std::string error;
     if (!store.ReadIndexText(request.course, &index, &error))
         return Refuse(err, error);
-    // Checked before the long copy, and again under the lock.
-    if (const std::string last = LastCode(ParseIndex(index)); !IsNewerCode(request.code, last))
+    // Checked before the long copy, and again under the lock. A withdrawn
+    // code counts too: its archive's name must never stand for other bytes.
+    if (const std::string last = NewestCodeEver(index); !IsNewerCode(request.code, last))
         return Refuse(err, "the code " + request.code + " is not newer than " + last +
                                ", the last package published for \"" + courseUtf8 + "\"");
 
@@ -131,13 +130,16 @@ int PublishPackage(const CPublishRequest& request, std::ostream& out, std::ostre
     const std::string notesScratch = scratch.Add(ScratchPathFor(notesFile));
     if (!WriteNewFile(notesScratch, notes))
         return Refuse(err, "cannot write the notes page into " + courseFolder);
+    // On the disk before the index names them.
+    if (!SyncToDisk(archiveScratch) || !SyncToDisk(notesScratch))
+        return Refuse(err, "cannot write the package to the disk in " + courseFolder);
 
     CFolderLock lock;
-    if (!lock.Acquire(store.LockFolder(), request.lockWaitSeconds, &error))
+    if (!lock.Acquire(store.LockFile(), request.lockWaitSeconds, &error))
         return Refuse(err, error);
     if (!store.ReadIndexText(request.course, &index, &error))
         return Refuse(err, error);
-    if (const std::string last = LastCode(ParseIndex(index)); !IsNewerCode(request.code, last))
+    if (const std::string last = NewestCodeEver(index); !IsNewerCode(request.code, last))
         return Refuse(err, "the code " + request.code + " is not newer than " + last +
                                ", published for \"" + courseUtf8 + "\" meanwhile");
     // Files of this code that the index does not name are leftovers of a
@@ -162,4 +164,107 @@ int PublishPackage(const CPublishRequest& request, std::ostream& out, std::ostre
         << "\": " << fs::path(archiveFile).lexically_relative(store.Root()).string() << " (" << size
         << " bytes)\n";
     return kExitDone;
+}
+
+namespace {
+
+int RefuseWithdraw(std::ostream& err, const std::string& utf8) {
+    err << "telvora-update-server: unpublish refused: " << utf8 << "\n";
+    return kExitRefused;
+}
+
+}  // namespace
+
+int UnpublishPackage(const std::string& dir, const std::string& course, const std::string& code,
+                     std::ostream& out, std::ostream& err, unsigned lockWaitSeconds) {
+    const std::string courseUtf8 = text::GbkToUtf8(course);
+    if (const std::string problem = CourseNameProblem(course); !problem.empty())
+        return RefuseWithdraw(err, "the course name \"" + courseUtf8 + "\" " + problem);
+    if (!IsPackageCode(code))
+        return RefuseWithdraw(err, "the code \"" + code + "\" is not a package code (YYMMDDNN)");
+    CPackageStore store(dir);
+    std::string error;
+    CFolderLock lock;
+    if (!lock.Acquire(store.LockFile(), lockWaitSeconds, &error))
+        return RefuseWithdraw(err, error);
+    std::string index;
+    if (!store.ReadIndexText(course, &index, &error))
+        return RefuseWithdraw(err, error);
+    bool listed = false;
+    for (const CPackage& p : ParseIndex(index))
+        listed = listed || p.code == code;
+    if (!listed)
+        return RefuseWithdraw(err,
+                              "no package " + code + " is published for \"" + courseUtf8 + "\"");
+    // Every line stays but the package's own; the code is kept as withdrawn.
+    std::string kept;
+    std::size_t start = 0;
+    while (start < index.size()) {
+        std::size_t end = index.find('\n', start);
+        if (end == std::string::npos)
+            end = index.size();
+        const std::string line = index.substr(start, end - start);
+        start = end + 1;
+        const std::string trimmed = text::Trim(line);
+        const std::vector<CPackage> one = ParseIndex(trimmed);
+        if (one.size() == 1 && one[0].code == code)
+            continue;
+        kept += line + "\n";
+    }
+    kept += "# withdrawn " + code + "\n";
+    if (!ReplaceFileContent(store.IndexFile(course), kept))
+        return RefuseWithdraw(err, "cannot write the index of " + store.CourseFolder(course));
+    // The files go once no index names them.
+    std::error_code ec;
+    fs::remove(store.ArchiveFile(course, code), ec);
+    fs::remove(store.NotesFile(course, code), ec);
+    lock.Release();
+    out << "withdrew " << code << " from course \"" << courseUtf8 << "\"\n";
+    return kExitDone;
+}
+
+int ListPackages(const std::string& dir, const std::string& course, std::ostream& out,
+                 std::ostream& err) {
+    CPackageStore store(dir);
+    std::error_code ec;
+    if (!fs::is_directory(dir, ec)) {
+        err << "telvora-update-server: list: " << dir << " is not a folder\n";
+        return kExitRefused;
+    }
+    std::vector<std::string> courses;
+    if (!course.empty()) {
+        if (const std::string problem = CourseNameProblem(course); !problem.empty()) {
+            err << "telvora-update-server: list: the course name \"" << text::GbkToUtf8(course)
+                << "\" " << problem << "\n";
+            return kExitRefused;
+        }
+        courses.push_back(course);
+    } else {
+        for (const auto& entry : fs::directory_iterator(store.CoursesFolder(), ec)) {
+            const std::string gbk = text::Utf8ToGbk(entry.path().filename().string());
+            if (entry.is_directory(ec) && IsValidCourseName(gbk))
+                courses.push_back(gbk);
+        }
+        std::sort(courses.begin(), courses.end());
+    }
+    int status = kExitDone;
+    for (const std::string& name : courses) {
+        std::string index, error;
+        if (!store.ReadIndexText(name, &index, &error)) {
+            err << "telvora-update-server: list: " << error << "\n";
+            status = kExitRefused;
+            continue;
+        }
+        const std::vector<CPackage> packages = ParseIndex(index);
+        out << text::GbkToUtf8(name) << ": " << packages.size()
+            << (packages.size() == 1 ? " package" : " packages") << "\n";
+        for (const CPackage& p : packages)
+            out << "  " << p.code << "  " << p.size << " bytes  "
+                << text::GbkToUtf8(CodeDateText(p.code)) << "\n";
+        for (const std::string& code : WithdrawnCodes(index))
+            out << "  " << code << "  withdrawn\n";
+    }
+    if (courses.empty())
+        out << "nothing is published in " << dir << "\n";
+    return status;
 }

@@ -30,5 +30,16 @@ constexpr int kExitRefused = 1;
 // reason on err; a refused publish leaves the folder as it was.
 int PublishPackage(const CPublishRequest& request, std::ostream& out, std::ostream& err);
 
+// Withdraws the package code of course (GBK) from the folder dir: the
+// index stops naming it (in one rename, keeping "# withdrawn CODE", so the
+// code is never published again), then its files are removed.
+int UnpublishPackage(const std::string& dir, const std::string& course, const std::string& code,
+                     std::ostream& out, std::ostream& err, unsigned lockWaitSeconds = 30);
+
+// Writes what is published in dir (UTF-8): every course, or only course
+// (GBK) when it is not empty, with each package's code, size and date.
+int ListPackages(const std::string& dir, const std::string& course, std::ostream& out,
+                 std::ostream& err);
+
 // True when bytes begin like a RAR archive (versions 1.5 to 5).
 bool LooksLikeRar(std::string_view bytes);

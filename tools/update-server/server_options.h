@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-enum class EServerCommand { kHelp, kServe, kPublish, kUserAdd, kUserRemove };
+enum class EServerCommand { kHelp, kServe, kPublish, kUnpublish, kList, kUserAdd, kUserRemove };
 
 struct CServerOptions {
     EServerCommand command = EServerCommand::kHelp;
@@ -13,7 +13,11 @@ struct CServerOptions {
     std::string address = "127.0.0.1";
     unsigned port = 8080;
     unsigned idleTimeoutSeconds = 30;
-    // publish (all UTF-8, as given)
+    unsigned headTimeoutSeconds = 10;
+    unsigned connections = 1024;
+    std::string accelRedirect;  // nginx's internal location, "/.telvora-files/"
+    std::string proxy;          // the address of the proxy in front
+    // publish, unpublish, list (all UTF-8, as given)
     std::string course;
     std::string code;
     std::string archive;

@@ -52,6 +52,15 @@ std::string AccessDeniedPage(bool credentialsGiven) {
                                                    : "您没有权限访问：请输入用户名和密码。");
 }
 
+std::string ThrottledPage(unsigned seconds) {
+    return SimplePage("课件更新", "您没有权限访问：登录失败次数过多，请 " +
+                                      std::to_string(seconds) + " 秒后再试。");
+}
+
+std::string BusyPage() {
+    return SimplePage("503", "服务器正忙，请稍后再试。");
+}
+
 std::string NotFoundPage() {
     return SimplePage("404", "找不到该页面。");
 }

@@ -29,6 +29,11 @@ std::string UpdateListPage(std::string_view fileid, const std::vector<CPackage>&
 // A refused request: without credentials it asks for them, with wrong ones
 // it says so. Both hold "权限".
 std::string AccessDeniedPage(bool credentialsGiven);
+// Too many failed logins: refused without checking for seconds. Holds
+// "权限" too, so the update control offers the login again.
+std::string ThrottledPage(unsigned seconds);
+// The server has no room for the request now.
+std::string BusyPage();
 std::string NotFoundPage();
 std::string MethodNotAllowedPage();
 

@@ -1,7 +1,10 @@
 #include "tools/update-server/update_server.h"
 
+#include <algorithm>
 #include <filesystem>
 
+#include "platform/text/text.h"
+#include "tools/update-server/file_answer.h"
 #include "tools/update-server/package_names.h"
 #include "tools/update-server/update_pages.h"
 #include "tools/update-server/url_escapes.h"
@@ -11,7 +14,13 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr const char kHtml[] = "text/html; charset=GBK";
+constexpr const char kRar[] = "application/x-rar-compressed";
 constexpr const char kRealm[] = "Basic realm=\"Telvora update\"";
+// An archive's bytes never change under its name.
+constexpr const char kArchiveCachePublic[] = "public, max-age=31536000, immutable";
+constexpr const char kArchiveCachePrivate[] = "private, max-age=31536000, immutable";
+constexpr const char kNotesCache[] = "public, max-age=86400";
+constexpr unsigned kBusyRetrySeconds = 5;
 
 CHttpResponse Page(int status, std::string body) {
     CHttpResponse r;
@@ -21,19 +30,47 @@ CHttpResponse Page(int status, std::string body) {
     return r;
 }
 
-CHttpResponse Refusal(bool credentialsGiven) {
-    CHttpResponse r = Page(401, AccessDeniedPage(credentialsGiven));
-    r.headers.emplace_back("WWW-Authenticate", kRealm);
+CHttpResponse Busy() {
+    CHttpResponse r = Page(503, BusyPage());
+    r.headers.emplace_back("Retry-After", std::to_string(kBusyRetrySeconds));
     return r;
+}
+
+// A path below an nginx location: every byte of a name but A-Z a-z 0-9
+// - _ . ~ escaped.
+std::string EscapePathName(std::string_view name) {
+    static const char kDigits[] = "0123456789ABCDEF";
+    std::string out;
+    for (char ch : name) {
+        const unsigned char c = static_cast<unsigned char>(ch);
+        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+            c == '-' || c == '_' || c == '.' || c == '~') {
+            out += ch;
+        } else {
+            out += '%';
+            out += kDigits[c >> 4];
+            out += kDigits[c & 0x0F];
+        }
+    }
+    return out;
 }
 
 }  // namespace
 
-CUpdateServer::CUpdateServer(std::string dirUtf8, CUserAccounts::Warn warn)
-    : m_store(std::move(dirUtf8)), m_accounts(m_store.UsersFile(), std::move(warn)) {
+CUpdateServer::CUpdateServer(std::string dirUtf8, CUserAccounts::Warn warn,
+                             CUpdateServerOptions options)
+    : m_options(std::move(options)),
+      m_store(std::move(dirUtf8)),
+      m_index(m_store.Root()),
+      m_accounts(m_store.UsersFile(), std::move(warn)),
+      m_pool(m_options.hashThreads) {
     std::error_code ec;
     const fs::path real = fs::canonical(m_store.Root(), ec);
     m_strRealRoot = ec ? m_store.Root() : real.string();
+}
+
+CUpdateServer::~CUpdateServer() {
+    m_pool.Stop();
 }
 
 CHttpResponse CUpdateServer::Handle(const CHttpRequest& request) {
@@ -45,78 +82,95 @@ CHttpResponse CUpdateServer::Handle(const CHttpRequest& request) {
     const CRoute route = RouteRequest(request.rawUri);
     if (route.kind == ERouteKind::kNotFound)
         return Page(404, NotFoundPage());
-    if (route.kind != ERouteKind::kExplain) {
-        switch (m_accounts.Check(request.credentials)) {
-            case EAccess::kGranted:
-                break;
-            case EAccess::kNeedCredentials:
-                return Refusal(false);
-            case EAccess::kRefused:
-                return Refusal(true);
+    if (route.kind == ERouteKind::kExplain)
+        return Answer(request, route);
+    CAccessCheck check = m_accounts.Begin(request.credentials, request.clientAddress);
+    if (!check.ticket)
+        return check.access == EAccess::kGranted ? Answer(request, route)
+                                                 : Denied(check.access, check.retryAfterSeconds);
+    // The slow hash decides: on the pool, and the answer follows from there.
+    auto pending = std::make_shared<CPendingResponse>();
+    m_pool.Submit([this, pending, request, route,
+                   ticket = std::move(*check.ticket)](bool cancelled) {
+        if (cancelled) {
+            pending->Complete(Busy());
+            return;
         }
-    }
+        const EAccess access = m_accounts.Finish(ticket);
+        pending->Complete(access == EAccess::kGranted ? Answer(request, route) : Denied(access, 0));
+    });
+    CHttpResponse r;
+    r.later = std::move(pending);
+    return r;
+}
+
+CHttpResponse CUpdateServer::Denied(EAccess access, unsigned retryAfterSeconds) {
+    CHttpResponse r = Page(401, access == EAccess::kThrottled
+                                    ? ThrottledPage(retryAfterSeconds)
+                                    : AccessDeniedPage(access != EAccess::kNeedCredentials));
+    r.headers.emplace_back("WWW-Authenticate", kRealm);
+    if (access == EAccess::kThrottled)
+        r.headers.emplace_back("Retry-After", std::to_string(retryAfterSeconds));
+    return r;
+}
+
+CHttpResponse CUpdateServer::Answer(const CHttpRequest& request, const CRoute& route) {
     if (route.kind == ERouteKind::kQuery)
         return Query(route);
-    return PackageFile(route, route.kind == ERouteKind::kExplain);
+    return PackageFile(request, route, route.kind == ERouteKind::kExplain);
 }
 
 CHttpResponse CUpdateServer::Query(const CRoute& route) {
     const std::string installed = QueryValue(route.query, "versnumber").value_or("");
     const std::optional<std::string> fileid = QueryValue(route.query, "fileid");
     std::string course;
-    std::vector<CPackage> packages;
+    CIndexCache::Packages packages;
     if (fileid) {
         for (const std::string& name : CourseNameCandidates(*fileid)) {
-            packages = m_store.Packages(name);
+            packages = m_index.Course(name);
             course = name;
-            if (!packages.empty())
+            if (!packages->empty())
                 break;
         }
     }
-    CHttpResponse r = Page(
-        200, UpdateListPage(course, PackagesNewerThan(packages, installed, kMaxListedPackages)));
+    static const std::vector<CPackage> kNone;
+    CHttpResponse r =
+        Page(200, UpdateListPage(course, PackagesNewerThan(packages ? *packages : kNone, installed,
+                                                           kMaxListedPackages)));
     r.headers.emplace_back("Cache-Control", "no-store");
     return r;
 }
 
-CHttpResponse CUpdateServer::PackageFile(const CRoute& route, bool notes) {
+CHttpResponse CUpdateServer::PackageFile(const CHttpRequest& request, const CRoute& route,
+                                         bool notes) {
     for (const std::string& course : route.courses) {
-        bool published = false;
-        for (const CPackage& p : m_store.Packages(course))
-            published = published || p.code == route.code;
+        const CIndexCache::Packages packages = m_index.Course(course);
+        const bool published = std::binary_search(
+            packages->begin(), packages->end(), CPackage{route.code, 0},
+            [](const CPackage& a, const CPackage& b) { return a.code < b.code; });
         if (!published)
             continue;
-        CHttpResponse r;
-        r.file = OpenServedFile(
-            notes ? m_store.NotesFile(course, route.code) : m_store.ArchiveFile(course, route.code),
-            &r.fileSize);
-        if (!r.file)
+        const std::string path =
+            notes ? m_store.NotesFile(course, route.code) : m_store.ArchiveFile(course, route.code);
+        const std::string type = notes ? kHtml : kRar;
+        const std::string cache =
+            notes ? kNotesCache : (IsPublic() ? kArchiveCachePublic : kArchiveCachePrivate);
+        if (!m_options.accelRedirect.empty()) {
+            // nginx sends the file (with its ranges and validators); the
+            // checks above are this server's.
+            CHttpResponse r;
+            r.contentType = type;
+            r.headers.emplace_back("Cache-Control", cache);
+            r.headers.emplace_back("X-Accel-Redirect", m_options.accelRedirect + "courses/" +
+                                                           EscapePathName(text::GbkToUtf8(course)) +
+                                                           "/" + route.code +
+                                                           (notes ? ".htm" : ".rar"));
+            return r;
+        }
+        auto file = std::make_shared<CServedFile>();
+        if (!OpenServedFile(path, m_strRealRoot, file.get()))
             break;
-        r.contentType = notes ? kHtml : "application/x-rar-compressed";
-        return r;
+        return FileResponse(request, std::move(file), type, cache);
     }
     return Page(404, NotFoundPage());
-}
-
-std::shared_ptr<std::FILE> CUpdateServer::OpenServedFile(const std::string& path,
-                                                         std::uint64_t* size) const {
-    std::error_code ec;
-    const fs::path real = fs::canonical(path, ec);
-    if (ec || !fs::is_regular_file(real, ec))
-        return nullptr;
-    const std::string text = real.string();
-    const std::string inside = m_strRealRoot.back() == '/' ? m_strRealRoot : m_strRealRoot + "/";
-    if (text.compare(0, inside.size(), inside) != 0)
-        return nullptr;
-    std::shared_ptr<std::FILE> file(std::fopen(text.c_str(), "rb"), [](std::FILE* f) {
-        if (f != nullptr)
-            std::fclose(f);
-    });
-    if (!file || std::fseek(file.get(), 0, SEEK_END) != 0)
-        return nullptr;
-    const long end = std::ftell(file.get());
-    if (end < 0 || std::fseek(file.get(), 0, SEEK_SET) != 0)
-        return nullptr;
-    *size = static_cast<std::uint64_t>(end);
-    return file;
 }

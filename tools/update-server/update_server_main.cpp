@@ -3,10 +3,10 @@
 #include <filesystem>
 #include <iostream>
 
-#include "platform/httpd/http_server.h"
 #include "platform/process/stop_signal.h"
 #include "platform/text/text.h"
 #include "tools/update-server/access_log.h"
+#include "tools/update-server/http_server.h"
 #include "tools/update-server/publish.h"
 #include "tools/update-server/server_options.h"
 #include "tools/update-server/update_server.h"
@@ -43,9 +43,14 @@ int Serve(const CServerOptions& o) {
     std::error_code ec;
     if (!fs::is_directory(o.dir, ec))
         return Fail(o.dir + " is not a folder");
-    CLogWriter log(stderr);
-    auto note = [&log](const std::string& utf8) { log.Line(std::string(kName) + ": " + utf8); };
-    CUpdateServer server(o.dir, note);
+    CLogWriter notices(stderr);
+    CLogWriter access(stdout);
+    auto note = [&notices](const std::string& utf8) {
+        notices.Line(std::string(kName) + ": " + utf8);
+    };
+    CUpdateServerOptions serverOptions;
+    serverOptions.accelRedirect = o.accelRedirect;
+    CUpdateServer server(o.dir, note, serverOptions);
     if (server.IsPublic())
         note("no " + CPackageStore(o.dir).UsersFile() +
              ": the list and the archives are served to anyone, without a password");
@@ -56,14 +61,17 @@ int Serve(const CServerOptions& o) {
     http.address = o.address;
     http.port = o.port;
     http.idleTimeoutSeconds = o.idleTimeoutSeconds;
+    http.headTimeoutSeconds = o.headTimeoutSeconds;
+    http.connectionLimit = o.connections;
+    http.trustedProxy = o.proxy;
     CHttpServer listener;
     std::string error;
     if (!listener.Start(
             http, [&server](const CHttpRequest& request) { return server.Handle(request); },
-            [&log](const CAccessRecord& record) { log.Line(FormatAccessLine(record)); }, note,
+            [&access](const CAccessRecord& record) { access.Line(FormatAccessLine(record)); }, note,
             &error))
         return Fail(error);
-    std::cout << "listening on " << listener.ListeningAddress() << std::endl;
+    access.Line("listening on " + listener.ListeningAddress());
     const int signal = WaitForStopSignal();
     note("stopping (signal " + std::to_string(signal) + ")");
     listener.Stop();
@@ -97,6 +105,16 @@ int UpdateServerMain(const std::vector<std::string>& args) {
             request.notes = o.notes;
             request.packTool = o.from.empty() ? "" : PackTool();
             return PublishPackage(request, std::cout, std::cerr);
+        }
+        case EServerCommand::kUnpublish:
+        case EServerCommand::kList: {
+            std::string course;
+            if (!o.course.empty() && !ToGbk(o.course, &course))
+                return Fail("the course name \"" + o.course +
+                            "\" is not UTF-8 text that GBK can hold");
+            return o.command == EServerCommand::kList
+                       ? ListPackages(o.dir, course, std::cout, std::cerr)
+                       : UnpublishPackage(o.dir, course, o.code, std::cout, std::cerr);
         }
         case EServerCommand::kUserAdd:
         case EServerCommand::kUserRemove: {

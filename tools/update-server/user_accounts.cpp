@@ -1,7 +1,9 @@
 #include "tools/update-server/user_accounts.h"
 
+#include <algorithm>
 #include <charconv>
 #include <filesystem>
+#include <thread>
 
 #include "platform/text/text.h"
 #include "tools/update-server/file_io.h"
@@ -12,7 +14,10 @@ namespace fs = std::filesystem;
 namespace {
 
 constexpr std::string_view kScheme = "pbkdf2-sha256";
-constexpr std::size_t kMaxRememberedPasswords = 10000;
+constexpr std::size_t kMaxRememberedPasswords = 100000;
+// Failed logins one address may have before its block: a school's students
+// may share it.
+constexpr unsigned kAddressFreeFailures = 20;
 
 bool FromHex(std::string_view hex, std::string* out) {
     if (hex.size() % 2 != 0)
@@ -97,8 +102,19 @@ std::string UserNameProblem(std::string_view gbk) {
     return "";
 }
 
-CUserAccounts::CUserAccounts(std::string usersFileUtf8, Warn warn)
-    : m_strFile(std::move(usersFileUtf8)), m_warn(std::move(warn)) {
+CUserAccounts::CUserAccounts(std::string usersFileUtf8, Warn warn, Clock nowMs)
+    : m_strFile(std::move(usersFileUtf8)),
+      m_warn(std::move(warn)),
+      m_now(std::move(nowMs)),
+      m_names(CLoginThrottle::CLimits{}),
+      m_addresses(CLoginThrottle::CLimits{kAddressFreeFailures}) {
+    if (!m_now) {
+        m_now = [] {
+            return std::chrono::duration_cast<std::chrono::milliseconds>(
+                       std::chrono::steady_clock::now().time_since_epoch())
+                .count();
+        };
+    }
     // Without a working generator the remembered digests would be guessable;
     // the server then simply checks every time.
     if (!RandomBytes(32, &m_strCacheKey))
@@ -125,27 +141,39 @@ void CUserAccounts::Refresh() {
     const CFileStamp stamp = Stamp();
     // A file changed within the last seconds is read again anyway: a change
     // of the same size inside the file system's time granularity would
-    // otherwise go unseen.
+    // otherwise go unseen. Only a changed text is taken in again, so what
+    // was checked stays remembered.
     const std::int64_t now = fs::file_time_type::clock::now().time_since_epoch().count();
     const std::int64_t recent =
         std::chrono::duration_cast<fs::file_time_type::duration>(std::chrono::seconds(2)).count();
     if (m_bLoaded && stamp == m_stamp && now - stamp.time > recent)
         return;
+    const bool first = !m_bLoaded;
     m_bLoaded = true;
     m_stamp = stamp;
-    m_users.clear();
-    m_checked.clear();
     if (!stamp.exists) {
+        m_users.clear();
+        m_strContent.clear();
         m_state = EState::kPublic;
         return;
     }
     std::string all;
     if (!ReadWholeFile(m_strFile, &all)) {
-        m_state = EState::kUnreadable;
-        if (m_warn)
+        m_users.clear();
+        m_strContent.clear();
+        if (m_state != EState::kUnreadable && m_warn)
             m_warn(m_strFile + " cannot be read: every request that needs an account is refused");
+        m_state = EState::kUnreadable;
         return;
     }
+    if (!first && m_state == EState::kAccounts && all == m_strContent)
+        return;
+    m_strContent = all;
+    Parse(all);
+}
+
+void CUserAccounts::Parse(const std::string& all) {
+    m_users.clear();
     int lineNumber = 0;
     std::size_t start = 0;
     while (start < all.size()) {
@@ -166,6 +194,9 @@ void CUserAccounts::Refresh() {
         }
         m_users[record.name] = std::move(record);
     }
+    // A digest names its account's line: one of a removed account goes.
+    for (auto it = m_checked.begin(); it != m_checked.end();)
+        it = m_users.count(it->first) ? std::next(it) : m_checked.erase(it);
     // The file's presence closes the folder, with or without usable lines.
     m_state = EState::kAccounts;
 }
@@ -176,45 +207,87 @@ bool CUserAccounts::IsPublic() {
     return m_state == EState::kPublic;
 }
 
-EAccess CUserAccounts::Check(const std::optional<CCredentials>& credentials) {
-    CPasswordHash stored;
-    std::string digest;
-    bool known = false;
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        Refresh();
-        if (m_state == EState::kPublic)
-            return EAccess::kGranted;
-        if (!credentials)
-            return EAccess::kNeedCredentials;
-        if (m_state == EState::kUnreadable)
-            return EAccess::kRefused;
-        auto it = m_users.find(credentials->user);
-        if (it != m_users.end()) {
-            known = true;
-            stored = it->second.hash;
-            if (!m_strCacheKey.empty()) {
-                digest =
-                    KeyedDigest(m_strCacheKey, ComposeUserLine(it->second) + std::string(1, '\0') +
-                                                   credentials->password);
-                auto seen = m_checked.find(credentials->user);
-                if (!digest.empty() && seen != m_checked.end() && SameBytes(seen->second, digest))
-                    return EAccess::kGranted;
+CAccessCheck CUserAccounts::Begin(const std::optional<CCredentials>& credentials,
+                                  const std::string& address) {
+    CAccessCheck check;
+    std::lock_guard<std::mutex> lock(m_mutex);
+    Refresh();
+    if (m_state == EState::kPublic) {
+        check.access = EAccess::kGranted;
+        return check;
+    }
+    if (!credentials) {
+        check.access = EAccess::kNeedCredentials;
+        return check;
+    }
+    if (m_state == EState::kUnreadable) {
+        check.access = EAccess::kRefused;
+        return check;
+    }
+    CLoginTicket ticket;
+    ticket.user = credentials->user;
+    ticket.password = credentials->password;
+    ticket.address = address;
+    auto it = m_users.find(credentials->user);
+    if (it != m_users.end()) {
+        ticket.known = true;
+        ticket.stored = it->second.hash;
+        if (!m_strCacheKey.empty()) {
+            ticket.digest =
+                KeyedDigest(m_strCacheKey, ComposeUserLine(it->second) + std::string(1, '\0') +
+                                               credentials->password);
+            auto seen = m_checked.find(credentials->user);
+            if (!ticket.digest.empty() && seen != m_checked.end() &&
+                SameBytes(seen->second, ticket.digest)) {
+                check.access = EAccess::kGranted;
+                return check;
             }
         }
     }
+    const std::int64_t now = m_now();
+    const std::int64_t blocked =
+        std::max(m_names.BlockedFor("n:" + ticket.user, now),
+                 address.empty() ? 0 : m_addresses.BlockedFor(address, now));
+    if (blocked > 0) {
+        check.access = EAccess::kThrottled;
+        check.retryAfterSeconds = static_cast<unsigned>((blocked + 999) / 1000);
+        return check;
+    }
+    check.ticket = std::move(ticket);
+    return check;
+}
+
+EAccess CUserAccounts::Finish(const CLoginTicket& ticket) {
     // The slow hash runs without the lock, so other requests go on meanwhile.
-    if (!known) {
-        PasswordMatches(credentials->password, m_decoy);
-        return EAccess::kRefused;
+    const bool match = ticket.known ? PasswordMatches(ticket.password, ticket.stored)
+                                    : (PasswordMatches(ticket.password, m_decoy), false);
+    std::lock_guard<std::mutex> lock(m_mutex);
+    if (match) {
+        m_names.Succeeded("n:" + ticket.user);
+        if (!ticket.digest.empty()) {
+            if (m_checked.size() >= kMaxRememberedPasswords)
+                m_checked.clear();
+            m_checked[ticket.user] = ticket.digest;
+        }
+        return EAccess::kGranted;
     }
-    if (!PasswordMatches(credentials->password, stored))
-        return EAccess::kRefused;
-    if (!digest.empty()) {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        if (m_checked.size() >= kMaxRememberedPasswords)
-            m_checked.clear();
-        m_checked[credentials->user] = digest;
+    const std::int64_t now = m_now();
+    const std::int64_t byName = m_names.Failed("n:" + ticket.user, now);
+    const std::int64_t byAddress =
+        ticket.address.empty() ? 0 : m_addresses.Failed(ticket.address, now);
+    if ((byName > 0 || byAddress > 0) && m_warn) {
+        const std::string who = byName >= byAddress
+                                    ? "the name \"" + text::GbkToUtf8(ticket.user) + "\""
+                                    : "the address " + ticket.address;
+        m_warn("login: repeated failures for " + who +
+               "; its logins are refused without checking for " +
+               std::to_string((std::max(byName, byAddress) + 999) / 1000) + " s");
     }
-    return EAccess::kGranted;
+    return EAccess::kRefused;
+}
+
+EAccess CUserAccounts::Check(const std::optional<CCredentials>& credentials,
+                             const std::string& address) {
+    CAccessCheck check = Begin(credentials, address);
+    return check.ticket ? Finish(*check.ticket) : check.access;
 }

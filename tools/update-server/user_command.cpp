@@ -56,7 +56,7 @@ int ChangeAccount(const std::string& dirUtf8, const std::string& name,
     CPackageStore store(dirUtf8);
     std::string error;
     CFolderLock lock;
-    if (!lock.Acquire(store.LockFolder(), kLockWaitSeconds, &error))
+    if (!lock.Acquire(store.LockFile(), kLockWaitSeconds, &error))
         return Refuse(err, error);
     std::vector<std::string> lines;
     if (!ReadLines(store.UsersFile(), &lines))

@@ -146,9 +146,13 @@ TEST(UserAccountsTest, ChecksFromManyThreads) {
         threads.emplace_back([&, t] {
             for (int i = 0; i < 50; ++i) {
                 const bool good = (i + t) % 3 != 0;
-                const EAccess got = accounts.Check(
-                    Login(i % 2 ? "alice" : "bob", good ? (i % 2 ? "secret" : "pw") : "bad"));
-                if (got != (good ? EAccess::kGranted : EAccess::kRefused))
+                // Wrong ones under a name of their own, which they block.
+                const EAccess got =
+                    accounts.Check(good ? Login(i % 2 ? "alice" : "bob", i % 2 ? "secret" : "pw")
+                                        : Login("mallory", "bad"));
+                // Past a few failures a name is refused without checking.
+                const bool refused = got == EAccess::kRefused || got == EAccess::kThrottled;
+                if (good ? got != EAccess::kGranted : !refused)
                     ++wrong;
             }
         });
@@ -156,6 +160,66 @@ TEST(UserAccountsTest, ChecksFromManyThreads) {
     for (std::thread& t : threads)
         t.join();
     EXPECT_EQ(wrong.load(), 0);
+}
+
+TEST(UserAccountsTest, AFreshAccountsFileKeepsWhatWasChecked) {
+    CTempFolder dir;
+    const std::string file = dir / "users.txt";
+    const std::string content =
+        AccountLine("alice", "secret") + "\n" + AccountLine("bob", "pw") + "\n";
+    WriteTestFile(file, content);
+    CUserAccounts accounts(file, nullptr);
+    ASSERT_EQ(accounts.Check(Login("alice", "secret")), EAccess::kGranted);
+    // The file is new (read again on each request) and rewritten with the
+    // same text: the checked password needs no new hash.
+    WriteTestFile(file, content);
+    EXPECT_FALSE(accounts.Begin(Login("alice", "secret")).ticket);
+    EXPECT_EQ(accounts.Begin(Login("alice", "secret")).access, EAccess::kGranted);
+    // Another account's line changed: alice's stays remembered, bob's
+    // password is checked anew.
+    WriteTestFile(file,
+                  content.substr(0, content.find('\n') + 1) + AccountLine("bob", "new") + "\n");
+    EXPECT_FALSE(accounts.Begin(Login("alice", "secret")).ticket);
+    EXPECT_TRUE(accounts.Begin(Login("bob", "new")).ticket);
+}
+
+TEST(UserAccountsTest, RepeatedFailuresAreRefusedWithoutHashing) {
+    CTempFolder dir;
+    const std::string file = dir / "users.txt";
+    WriteTestFile(file, AccountLine("alice", "secret") + "\n" + AccountLine("bob", "pw") + "\n");
+    std::int64_t now = 5000000;
+    std::vector<std::string> warnings;
+    CUserAccounts accounts(
+        file, [&](const std::string& w) { warnings.push_back(w); }, [&] { return now; });
+    ASSERT_EQ(accounts.Check(Login("bob", "pw"), "10.0.0.9"), EAccess::kGranted);
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(accounts.Check(Login("alice", "guess"), "10.0.0.1"), EAccess::kRefused);
+    // Blocked: answered at once, no hash to run, with the time to wait.
+    CAccessCheck check = accounts.Begin(Login("alice", "secret"), "10.0.0.2");
+    EXPECT_EQ(check.access, EAccess::kThrottled);
+    EXPECT_FALSE(check.ticket);
+    EXPECT_EQ(check.retryAfterSeconds, 1u);
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_NE(warnings[0].find("\"alice\""), std::string::npos) << warnings[0];
+    // Another name from the same address is not blocked (yet).
+    EXPECT_TRUE(accounts.Begin(Login("bob", "other"), "10.0.0.1").ticket);
+    // The block ends; the next failure blocks for longer.
+    now += 1000;
+    check = accounts.Begin(Login("alice", "guess"), "10.0.0.1");
+    ASSERT_TRUE(check.ticket);
+    EXPECT_EQ(accounts.Finish(*check.ticket), EAccess::kRefused);
+    EXPECT_EQ(accounts.Begin(Login("alice", "secret")).retryAfterSeconds, 2u);
+    now += 2000;
+    EXPECT_EQ(accounts.Check(Login("alice", "secret")), EAccess::kGranted);
+    // A login checked before stays good during a block of its name.
+    for (int i = 0; i < 5; ++i)
+        accounts.Check(Login("alice", "guess"));
+    EXPECT_EQ(accounts.Begin(Login("alice", "secret")).access, EAccess::kGranted);
+    // Many failures from one address block it, for every name.
+    for (int i = 0; i < 20; ++i)
+        accounts.Check(Login("name" + std::to_string(i), "x"), "10.0.0.7");
+    EXPECT_EQ(accounts.Begin(Login("bob", "whatever"), "10.0.0.7").access, EAccess::kThrottled);
+    EXPECT_EQ(accounts.Begin(Login("bob", "pw"), "10.0.0.7").access, EAccess::kGranted);
 }
 
 TEST(UserCommandTest, AddChangeRemoveWithoutEverStoringThePassword) {

@@ -1,8 +1,8 @@
 // The command line and the log line.
 #include <gtest/gtest.h>
 
-#include "platform/httpd/http_server.h"
 #include "tools/update-server/access_log.h"
+#include "tools/update-server/http_server.h"
 #include "tools/update-server/server_options.h"
 
 namespace {
@@ -56,6 +56,31 @@ TEST(ServerOptionsTest, Commands) {
     EXPECT_EQ(o.user, "alice");
     ASSERT_TRUE(Parse({"user", "/srv", "remove", "bob"}, &o));
     EXPECT_EQ(o.command, EServerCommand::kUserRemove);
+    ASSERT_TRUE(Parse({"serve", "/srv", "--connections", "16", "--head-timeout=2",
+                       "--accel-redirect", "/.telvora-files/", "--proxy", "127.0.0.1"},
+                      &o));
+    EXPECT_EQ(o.connections, 16u);
+    EXPECT_EQ(o.headTimeoutSeconds, 2u);
+    EXPECT_EQ(o.accelRedirect, "/.telvora-files/");
+    EXPECT_EQ(o.proxy, "127.0.0.1");
+    ASSERT_TRUE(Parse({"unpublish", "/srv", "数学", "03052301"}, &o));
+    EXPECT_EQ(o.command, EServerCommand::kUnpublish);
+    EXPECT_EQ(o.course, "数学");
+    EXPECT_EQ(o.code, "03052301");
+    ASSERT_TRUE(Parse({"list", "/srv"}, &o));
+    EXPECT_EQ(o.command, EServerCommand::kList);
+    EXPECT_EQ(o.course, "");
+    ASSERT_TRUE(Parse({"list", "/srv", "math"}, &o));
+    EXPECT_EQ(o.course, "math");
+    for (std::vector<std::string> bad :
+         {std::vector<std::string>{"serve", "/srv", "--connections", "0"},
+          {"serve", "/srv", "--connections", "100001"},
+          {"serve", "/srv", "--head-timeout", "x"},
+          {"serve", "/srv", "--accel-redirect", "files"},
+          {"serve", "/srv", "--proxy", "nginx"},
+          {"unpublish", "/srv", "math"},
+          {"list", "/srv", "a", "b"}})
+        EXPECT_FALSE(Parse(bad, &o)) << bad[2];
     ASSERT_TRUE(Parse({"--help"}, &o));
     EXPECT_EQ(o.command, EServerCommand::kHelp);
     ASSERT_TRUE(Parse({"publish", "--help"}, &o));
@@ -101,23 +126,36 @@ TEST(AccessLogTest, Lines) {
     EXPECT_EQ(LogSafe("数"), "\\xca\\xfd");
     EXPECT_EQ(LogSafe(""), "-");
 
+    EXPECT_EQ(CommonLogTime(0), "01/Jan/1970:00:00:00 +0000");
+    EXPECT_EQ(CommonLogTime(951782400 + 3723), "29/Feb/2000:01:02:03 +0000");
+    EXPECT_EQ(CommonLogTime(4102444799), "31/Dec/2099:23:59:59 +0000");
+
+    // The combined log format, with the user name as sent.
     CAccessRecord r;
     r.when = 0;
     r.clientAddress = "::1";
+    r.user = "\xD5\xC5";
     r.method = "GET";
     r.rawUri = "/rdcenter/newweb/sql.asp?fileid=math&userid=\xD5\xC5";
+    r.version = "HTTP/1.0";
     r.status = 200;
     r.bytes = 412;
     r.complete = true;
+    r.userAgent = "Mozilla/4.0 (compatible; \"x\")";
     EXPECT_EQ(FormatAccessLine(r),
-              "1970-01-01T00:00:00Z ::1 GET /rdcenter/newweb/sql.asp?fileid=math&userid=\\xd5\\xc5 "
-              "200 412");
+              "::1 - \\xd5\\xc5 [01/Jan/1970:00:00:00 +0000] \"GET "
+              "/rdcenter/newweb/sql.asp?fileid=math&userid=\\xd5\\xc5 HTTP/1.0\" 200 412 \"-\" "
+              "\"Mozilla/4.0 (compatible; \\x22x\\x22)\"");
+    // No answer, nothing sent, no user: dashes.
     r.status = 0;
-    r.complete = false;
+    r.bytes = 0;
+    r.user.clear();
     r.method = "";
+    r.userAgent = "a\r\nb";
     EXPECT_EQ(FormatAccessLine(r),
-              "1970-01-01T00:00:00Z ::1 - /rdcenter/newweb/sql.asp?fileid=math&userid=\\xd5\\xc5 - "
-              "412 incomplete");
+              "::1 - - [01/Jan/1970:00:00:00 +0000] \"- "
+              "/rdcenter/newweb/sql.asp?fileid=math&userid=\\xd5\\xc5 HTTP/1.0\" - - \"-\" "
+              "\"a\\x0d\\x0ab\"");
 }
 
 }  // namespace

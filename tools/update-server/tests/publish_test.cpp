@@ -167,24 +167,59 @@ TEST_F(PublishTest, FromAFolderThroughThePackTool) {
     EXPECT_NE(m_err.str().find("could not make the archive"), std::string::npos);
 }
 
-TEST_F(PublishTest, AHeldLockRefusesAndNamesALeftOverOne) {
+TEST_F(PublishTest, AHeldLockRefusesUntilReleased) {
     fs::create_directories(m_served);
     CFolderLock held;
     std::string error;
-    ASSERT_TRUE(held.Acquire(CPackageStore(m_served).LockFolder(), 0, &error));
+    ASSERT_TRUE(held.Acquire(CPackageStore(m_served).LockFile(), 0, &error)) << error;
     EXPECT_EQ(Publish("math", "03052301"), 1);
     EXPECT_NE(m_err.str().find("another publish"), std::string::npos);
+    EXPECT_FALSE(fs::exists(CPackageStore(m_served).IndexFile("math")));
     held.Release();
-
-    // A lock whose process is gone: said so, not taken over.
-    const std::string lock = CPackageStore(m_served).LockFolder();
-    fs::create_directory(lock);
-    WriteTestFile(lock + "/owner", "999999999\n");
-    EXPECT_EQ(Publish("math", "03052301"), 1);
-    EXPECT_NE(m_err.str().find("has ended without finishing"), std::string::npos);
-    fs::remove_all(lock);
     EXPECT_EQ(Publish("math", "03052301"), 0) << m_err.str();
-    EXPECT_FALSE(fs::exists(lock));
+}
+
+TEST_F(PublishTest, UnpublishWithdrawsAndTheCodeIsNeverUsedAgain) {
+    ASSERT_EQ(Publish("数学", "03052301"), 0);
+    ASSERT_EQ(Publish("数学", "03060501"), 0);
+    CPackageStore store(m_served);
+    std::ostringstream out, err;
+    ASSERT_EQ(UnpublishPackage(m_served, "数学", "03060501", out, err, 0), 0) << err.str();
+    ASSERT_EQ(store.Packages("数学").size(), 1u);
+    EXPECT_EQ(store.Packages("数学")[0].code, "03052301");
+    EXPECT_FALSE(fs::exists(store.ArchiveFile("数学", "03060501")));
+    EXPECT_FALSE(fs::exists(store.NotesFile("数学", "03060501")));
+    EXPECT_TRUE(fs::exists(store.ArchiveFile("数学", "03052301")));
+    // The same code, or an older one, would give the name other bytes.
+    EXPECT_EQ(Publish("数学", "03060501"), 1);
+    EXPECT_NE(m_err.str().find("not newer than 03060501"), std::string::npos) << m_err.str();
+    EXPECT_EQ(Publish("数学", "03060401"), 1);
+    EXPECT_EQ(Publish("数学", "03060502"), 0);
+    // Nothing to withdraw, or a bad name or code: refused, nothing changes.
+    const std::string index = ReadTestFile(store.IndexFile("数学"));
+    EXPECT_EQ(UnpublishPackage(m_served, "数学", "03060501", out, err, 0), 1);
+    EXPECT_EQ(UnpublishPackage(m_served, "physics", "03060501", out, err, 0), 1);
+    EXPECT_EQ(UnpublishPackage(m_served, "..", "03060502", out, err, 0), 1);
+    EXPECT_EQ(UnpublishPackage(m_served, "数学", "3060502", out, err, 0), 1);
+    EXPECT_EQ(ReadTestFile(store.IndexFile("数学")), index);
+
+    out.str("");
+    ASSERT_EQ(ListPackages(m_served, "", out, err), 0);
+    EXPECT_EQ(out.str(),
+              "\xE6\x95\xB0\xE5\xAD\xA6: 2 packages\n"
+              "  03052301  5007 bytes  2003\xE5\xB9\xB4"
+              "5\xE6\x9C\x88"
+              "23\xE6\x97\xA5\xE7\xAC\xAC"
+              "1\xE6\xAC\xA1\n"
+              "  03060502  5007 bytes  2003\xE5\xB9\xB4"
+              "6\xE6\x9C\x88"
+              "5\xE6\x97\xA5\xE7\xAC\xAC"
+              "2\xE6\xAC\xA1\n"
+              "  03060501  withdrawn\n");
+    out.str("");
+    EXPECT_EQ(ListPackages(m_served, "physics", out, err), 0);
+    EXPECT_EQ(out.str(), "physics: 0 packages\n");
+    EXPECT_EQ(ListPackages(m_work / "missing", "", out, err), 1);
 }
 
 TEST_F(PublishTest, PublishersAtOnceKeepTheIndexWhole) {
@@ -219,7 +254,9 @@ TEST_F(PublishTest, PublishersAtOnceKeepTheIndexWhole) {
     }
     EXPECT_FALSE(landed.empty());
     EXPECT_EQ(listed, landed);
-    EXPECT_FALSE(fs::exists(store.LockFolder()));
+    CFolderLock after;
+    std::string error;
+    EXPECT_TRUE(after.Acquire(store.LockFile(), 0, &error)) << error;
 }
 
 TEST(FileIoTest, ReplacingKeepsOldOrNew) {

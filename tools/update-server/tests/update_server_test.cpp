@@ -1,7 +1,9 @@
 // The server's answers, without the network.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
+#include <future>
 
 #include "tools/update-server/package_store.h"
 #include "tools/update-server/tests/server_test_support.h"
@@ -38,7 +40,23 @@ protected:
     }
     CHttpResponse Get(const std::string& target, std::optional<CCredentials> credentials = {},
                       const std::string& method = "GET") {
-        return m_server.Handle({method, target, "127.0.0.1", credentials});
+        CHttpRequest request;
+        request.method = method;
+        request.rawUri = target;
+        request.clientAddress = "127.0.0.1";
+        request.credentials = credentials;
+        return Resolve(m_server.Handle(request));
+    }
+    // An answer that comes later (a login being checked), waited for.
+    static CHttpResponse Resolve(CHttpResponse r) {
+        if (!r.later)
+            return r;
+        std::promise<void> done;
+        r.later->WhenComplete([&done] { done.set_value(); });
+        EXPECT_EQ(done.get_future().wait_for(std::chrono::seconds(30)), std::future_status::ready);
+        CHttpResponse answer;
+        EXPECT_TRUE(r.later->TakeIfComplete(&answer));
+        return answer;
     }
     std::string Query(const std::string& query) {
         const CHttpResponse r = Get("/rdcenter/newweb/sql.asp?" + query);
@@ -48,8 +66,10 @@ protected:
     static std::string Body(const CHttpResponse& r) {
         if (!r.file)
             return r.body;
-        std::string bytes(r.fileSize, '\0');
-        EXPECT_EQ(std::fread(bytes.data(), 1, bytes.size(), r.file.get()), bytes.size());
+        std::string bytes(r.fileLength, '\0');
+        EXPECT_EQ(pread(r.file->Descriptor(), bytes.data(), bytes.size(),
+                        static_cast<off_t>(r.fileOffset)),
+                  static_cast<ssize_t>(bytes.size()));
         return bytes;
     }
     static std::vector<std::string> ListedCodes(const std::string& page) {

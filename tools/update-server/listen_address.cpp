@@ -1,7 +1,7 @@
 // ParseListenAddress (http_server.h): the text of a listening address.
 #include <charconv>
 
-#include "platform/httpd/http_server.h"
+#include "tools/update-server/http_server.h"
 
 namespace {
 
