@@ -92,6 +92,18 @@ add_custom_target(telvora_man_pages ALL DEPENDS ${man_outputs})
 file(GLOB doc_pages CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/docs/*.md)
 install(FILES ${CMAKE_SOURCE_DIR}/README.md ${doc_pages} DESTINATION share/doc/telvora)
 
+# --- telvora-update-server's deployment (docs/update-server.md) -------------
+# The systemd unit (one instance per port), its account for systemd-sysusers
+# and the nginx site that serves the folder in front of the instances. The
+# site is an example to copy into /etc/nginx, not a live configuration.
+set(update_server_deploy ${CMAKE_SOURCE_DIR}/tools/update-server/deploy)
+install(FILES ${update_server_deploy}/telvora-update-server@.service
+        DESTINATION lib/systemd/system)
+install(FILES ${update_server_deploy}/telvora-update.sysusers
+        DESTINATION lib/sysusers.d RENAME telvora-update-server.conf)
+install(FILES ${update_server_deploy}/telvora-update.nginx DESTINATION share/telvora/nginx)
+# --- end of telvora-update-server's deployment ------------------------------
+
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME telvora)
 set(CPACK_PACKAGE_VERSION ${TELVORA_VERSION})
