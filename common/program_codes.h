@@ -37,6 +37,9 @@ constexpr char kUpdateControlProgId[] = "CORVANE.CorvaneCtrl.1";
 // What the installer announces to the program that started it when its CD
 // prompt is up (see platform/process/announce.h).
 constexpr char kCdPromptAnnouncement[] = "cd-prompt";
+// ... and its progress through the CD, whenever the whole CD's percentage
+// changes: "progress PERCENT COPIED TOTAL" (files).
+constexpr char kProgressAnnouncement[] = "progress";
 
 // Set to "1" in the environment of the course's extractor when the archive
 // arrived with its announced length whole: a RAR archive without an

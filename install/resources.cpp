@@ -29,7 +29,7 @@ DialogTemplate CopyProgressDialog() {
         MakeControl(ControlKind::Static, IDC_COPY_STATE, "文件拷贝中. . . ", 97, 14, 81, 12),
         MakeControl(ControlKind::GroupBox, IDC_STATIC, "当前文件", 97, 30, 221, 93),
         MakeControl(ControlKind::Static, IDC_STATIC, "正在复制文件：", 108, 43, 57, 8),
-        MakeControl(ControlKind::Static, IDC_FILE_NAME, "test", 109, 65, 200, 8),
+        MakeControl(ControlKind::Static, IDC_FILE_NAME, "test", 109, 65, 200, 8, SS_PATHELLIPSIS),
         MakeControl(ControlKind::Progress, IDC_PROGRESS_FILE, "", 108, 90, 200, 15, WS_BORDER),
         MakeControl(ControlKind::GroupBox, IDC_STATIC, "全部文件", 96, 139, 222, 39),
         MakeControl(ControlKind::Progress, IDC_PROGRESS_ALL, "", 107, 157, 200, 15, WS_BORDER),

@@ -6,10 +6,12 @@
 #include <exception>
 
 #include "common/cd_drive.h"
+#include "common/program_codes.h"
 #include "common/system_error.h"
 #include "install/install_state.h"
 #include "platform/error/error.h"
 #include "platform/fs/fs.h"
+#include "platform/process/announce.h"
 #include "platform/text/text.h"
 
 DECLARE_THREAD_CLASS(CWorkThread);
@@ -255,6 +257,12 @@ void CWorkThread::CopyIn(CWalkFolder& folder, const std::string& winFolder, int 
                 ++m_nCopied;
         }
         m_nPercent = OverallPercent();
+        // The setup step shows a user at a terminal how far the CD is.
+        if (m_nPercent != m_nAnnouncedPercent) {
+            m_nAnnouncedPercent = m_nPercent;
+            Announce(std::string(kProgressAnnouncement) + " " + std::to_string(m_nPercent) + " " +
+                     std::to_string(m_nCopied) + " " + std::to_string(m_nTotal));
+        }
         g_nOverallPercent = m_nPercent;
         if (m_nPercent != 100) {
             PostNotice(WM_INSTALL_PROGRESS);

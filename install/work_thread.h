@@ -50,6 +50,7 @@ public:
     HWND m_hNotifyWnd;
     int m_bCountStarted = 0;
     int m_nPercent = 0;
+    int m_nAnnouncedPercent = -1;  // the last progress told to the starter
     int m_nCopied = 0;
     std::string m_strCdRoot;
     std::string m_strSkipDir;

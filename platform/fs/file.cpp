@@ -275,3 +275,7 @@ std::int64_t CFile::Size() const {
         return -1;
     return st.st_size;
 }
+
+bool StandardErrorIsTerminal() {
+    return isatty(STDERR_FILENO) == 1;
+}

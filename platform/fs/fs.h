@@ -127,6 +127,10 @@ bool FileExists(const std::string& path);  // a file or a folder
 // (read-only files included). True when nothing is left.
 bool DeleteTreeSilently(const std::string& path);
 
+// True when the process's standard error is a terminal (a person watches
+// it: progress may be shown on one updating line).
+bool StandardErrorIsTerminal();
+
 // A file opened the way the system opens them. Text lines are their bytes
 // without CR LF or LF.
 class CFile {

@@ -1,6 +1,7 @@
 #include "platform/process/process.h"
 #include "platform/process/process_internal.h"
 
+#include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -45,7 +46,7 @@ std::vector<char*> process_detail::Pointers(std::vector<std::string>& strings) {
 }
 
 int RunProgramAndWait(const std::string& unixPath, const std::vector<std::string>& args,
-                      const std::vector<EnvChange>& envChanges) {
+                      const std::vector<EnvChange>& envChanges, bool quietOutput) {
     std::vector<std::string> argStrings;
     argStrings.push_back(unixPath);
     argStrings.insert(argStrings.end(), args.begin(), args.end());
@@ -71,6 +72,8 @@ int RunProgramAndWait(const std::string& unixPath, const std::vector<std::string
     // Nothing of this process is handed on but the three standard streams.
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
+    if (quietOutput)
+        posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
     posix_spawn_file_actions_addclosefrom_np(&actions, 3);
 
     pid_t pid = 0;

@@ -25,9 +25,11 @@ struct EnvChange {
 // Runs the program file unixPath (UTF-8) with argv[0] = unixPath followed by
 // args, and waits for it. Returns its exit status (0..255), 128 + the signal
 // number when a signal ended it, or -1 (last error set) when it could not be
-// started. The program gets no descriptor beyond 0, 1 and 2.
+// started. The program gets no descriptor beyond 0, 1 and 2; with
+// quietOutput its standard output goes to /dev/null (its errors still reach
+// ours).
 int RunProgramAndWait(const std::string& unixPath, const std::vector<std::string>& args,
-                      const std::vector<EnvChange>& envChanges = {});
+                      const std::vector<EnvChange>& envChanges = {}, bool quietOutput = false);
 
 // ---- Win32-style processes ------------------------------------------------
 

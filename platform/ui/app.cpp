@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <exception>
 
 #include "platform/fs/fs.h"
@@ -108,6 +109,16 @@ int RunApp(CWinApp& app) {
     } catch (const CThreadExit& e) {
         return static_cast<int>(e.code);
     }
+}
+
+bool IsHelpRequest(int argc, char** argv) {
+    return argc == 2 && argv[1] != nullptr &&
+           (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0);
+}
+
+int PrintUsage(const char* usage) {
+    std::fputs(usage, stdout);
+    return 0;
 }
 
 int RunProgram(int argc, char** argv, const std::string& programName,

@@ -37,8 +37,17 @@ int RunProgram(int argc, char** argv, const std::string& programName,
 // thread end (ExitThread) on the main thread gives its code.
 int RunApp(CWinApp& app);
 
-#define TELVORA_PROGRAM(AppClass, name)          \
+// usage: what "PROGRAM --help" (or -h) prints; a program of the system
+// takes no other command-line arguments.
+// True for "PROGRAM --help" or "PROGRAM -h".
+bool IsHelpRequest(int argc, char** argv);
+// Prints usage on standard output; returns 0.
+int PrintUsage(const char* usage);
+
+#define TELVORA_PROGRAM(AppClass, name, usage)   \
     int main(int argc, char** argv) {            \
+        if (IsHelpRequest(argc, argv))           \
+            return PrintUsage(usage);            \
         return RunProgram(argc, argv, name, [] { \
             AppClass app;                        \
             return RunApp(app);                  \

@@ -33,6 +33,12 @@ bool ResultOf(UINT type, int buttonId, int* result) {
                 *result = buttonId;
                 return true;
             }
+            // Escape or the close box: No, when No is what the box offers
+            // first (a question whose safe answer is No).
+            if (buttonId == IDCANCEL && (type & MB_DEFBUTTON2)) {
+                *result = IDNO;
+                return true;
+            }
             return false;
         default:
             // An OK box closed with Escape or its close box gives OK.

@@ -180,6 +180,9 @@ enum : DWORD {
     WS_BORDER = 0x00800000,
     WS_TABSTOP = 0x00010000,
     SS_CENTER = 0x0001,
+    // A path shown on one line, shortened in the middle ("...") when it does
+    // not fit, keeping its last name.
+    SS_PATHELLIPSIS = 0x8000,
 };
 
 struct ControlTemplate {
@@ -276,6 +279,9 @@ enum : UINT {
     MB_OK = 0x0000,
     MB_OKCANCEL = 0x0001,
     MB_YESNO = 0x0004,
+    // The second button is the default one. A Yes/No box whose default is
+    // No also takes Escape and its close box as No.
+    MB_DEFBUTTON2 = 0x0100,
     MB_ICONEXCLAMATION = 0x0030,
     MB_ICONWARNING = MB_ICONEXCLAMATION,
     MB_ICONINFORMATION = 0x0040,

@@ -1,5 +1,6 @@
 #include "tools/setup/setup_main.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -19,7 +20,7 @@
 #include "tools/setup/course_folder.h"
 #include "tools/setup/course_menu_entry.h"
 #include "tools/setup/install_runs.h"
-#include "tools/setup/next_cd_watch.h"
+#include "tools/setup/installer_watch.h"
 #include "tools/setup/program_dir.h"
 #include "tools/setup/setup_options.h"
 #include "tools/setup/setup_uninstall.h"
@@ -55,7 +56,9 @@ void RegisterUpdateControl(const std::string& programDir) {
         Say("the update control is not built here; the course's update link will not work");
         return;
     }
-    int status = RunProgramAndWait(host.string(), {"regsvr", control.string()});
+    // Its result code is telvora-ocx's answer to a user at a terminal, not
+    // ours: what this step says is below.
+    int status = RunProgramAndWait(host.string(), {"regsvr", control.string()}, {}, true);
     if (status != 0)
         Say("warning: the update control could not be registered (telvora-ocx regsvr)");
     else
@@ -118,22 +121,32 @@ std::string WriteNextCdAnswers(char letter, const std::string& nextCd) {
     return out ? file.string() : "";
 }
 
-int RunOneInstall(const std::string& installLink, char letter, const std::string& nextCd) {
-    if (nextCd.empty())
-        return RunProgramAndWait(installLink, {});
+int RunOneInstall(const std::string& installLink, char letter, const std::string& nextCd,
+                  const std::string& cdName) {
     // Headless runs take the next CD from an answer file.
     std::vector<EnvChange> env;
     std::error_code ec;
-    const std::string answers = WriteNextCdAnswers(letter, nextCd);
+    const std::string answers = nextCd.empty() ? "" : WriteNextCdAnswers(letter, nextCd);
     if (!answers.empty())
         env.push_back({"TELVORA_ANSWERS", answers});
     // With real windows the watch inserts it when the installer announces
-    // its prompt.
-    CNextCdWatch watch(letter, nextCd);
+    // its prompt; at a terminal the CD's progress shows on one line.
+    const bool terminal = StandardErrorIsTerminal();
+    bool shown = false;
+    CInstallerWatch watch(letter, nextCd, [&](int percent, long copied, long total) {
+        if (!terminal)
+            return;
+        std::fprintf(stderr, "\rtelvora-setup: %s: %3d%% (%ld of %ld files)", cdName.c_str(),
+                     percent, copied, total);
+        std::fflush(stderr);
+        shown = true;
+    });
     if (watch.Start())
         env.push_back(watch.Environment());
     int status = RunProgramAndWait(installLink, {}, env);
     watch.Stop();
+    if (shown)
+        std::fputc('\n', stderr);
     if (!answers.empty())
         fs::remove(answers, ec);
     return status;
@@ -226,7 +239,9 @@ int SetupMain(const std::vector<std::string>& args) {
     const char letter = root[0];
     InstallRunsResult result = RunInstallations(
         place, disc.totalCd, nextCds,
-        [&](int, const std::string& nextCd) { return RunOneInstall(installLink, letter, nextCd); },
+        [&](int cd, const std::string& nextCd) {
+            return RunOneInstall(installLink, letter, nextCd, "CD " + std::to_string(cd));
+        },
         [](const std::string& step) { Say(step); });
     drive.Restore();
 

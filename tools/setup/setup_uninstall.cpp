@@ -103,7 +103,8 @@ bool Confirm(const RemovalPlan& plan, const std::string& programDir) {
         question += "\n菜单项 " + text::Utf8ToGbk(plan.menuEntry);
     if (!plan.controlModule.empty())
         question += "\n课件更新控件的注册（已没有其他课件）";
-    return MessageBox(nullptr, question, "课件卸载", MB_YESNO | MB_ICONEXCLAMATION) == IDYES;
+    return MessageBox(nullptr, question, "课件卸载",
+                      MB_YESNO | MB_ICONEXCLAMATION | MB_DEFBUTTON2) == IDYES;
 }
 
 // Unregisters the update control through telvora-ocx beside this program,
@@ -126,7 +127,7 @@ bool UnregisterUpdateControl(const std::string& programDir, const std::string& r
         *error = host.string() + " is missing";
         return false;
     }
-    const int status = RunProgramAndWait(host.string(), {"unregsvr", module.string()});
+    const int status = RunProgramAndWait(host.string(), {"unregsvr", module.string()}, {}, true);
     if (status != 0) {
         *error = "telvora-ocx unregsvr " + module.string() + " ended with status " +
                  std::to_string(status);

@@ -91,6 +91,9 @@ public:
     void DialogClosed(HWND dlg, INT_PTR) override { Close(dlg); }
 
     void MessageBoxOpened(const MessageBoxInfo& info) override {
+        // Without windows the terminal is where a user sees what the program
+        // says: one line a box, answered or not.
+        TellTerminal(info);
         // Called on the box's thread: a box that a pending quit ends at once
         // is not answered, so it uses up no rule.
         if (IsQuitPending()) {
@@ -137,9 +140,23 @@ private:
         Clock::time_point lastActivity = Clock::now();
     };
 
+    static void TellTerminal(const MessageBoxInfo& info) {
+        std::string text = text::GbkToUtf8(info.text);
+        for (char& c : text) {
+            if (c == '\n' || c == '\r' || c == '\t')
+                c = ' ';
+        }
+        const std::string line = text::GbkToUtf8(GetAppName()) + ": " +
+                                 text::GbkToUtf8(info.caption) + ": " + text + "\n";
+        std::fputs(line.c_str(), stderr);
+        std::fflush(stderr);
+    }
+
     static int DefaultButton(UINT type) {
-        // The first button is the default one.
-        return (type & 0x0F) == MB_YESNO ? IDYES : IDOK;
+        // The first button is the default one, unless the box says the second.
+        if ((type & 0x0F) == MB_YESNO)
+            return (type & MB_DEFBUTTON2) ? IDNO : IDYES;
+        return IDOK;
     }
 
     Waiting* Find(HWND hwnd) {

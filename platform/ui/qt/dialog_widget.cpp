@@ -27,6 +27,23 @@ Qt::WindowFlags DialogFlags(DWORD style) {
 }
 
 // Statics show line breaks; a carriage return before them is not a glyph.
+QString ElidedPath(const QString& path, const QFontMetrics& metrics, int width) {
+    if (metrics.horizontalAdvance(path) <= width)
+        return path;
+    // The desktop's path labels keep the last name whole and as much of the
+    // start as fits: "C:\course\...\chapter01\index.htm".
+    const QString dots = QStringLiteral("...");
+    const qsizetype cut = path.lastIndexOf(QLatin1Char('\\'));
+    const QString tail = cut < 0 ? path : path.mid(cut);
+    if (metrics.horizontalAdvance(dots + tail) > width)
+        return metrics.elidedText(path, Qt::ElideMiddle, width);
+    qsizetype keep = 0;
+    while (keep < path.size() &&
+           metrics.horizontalAdvance(path.left(keep + 1) + dots + tail) <= width)
+        ++keep;
+    return path.left(keep) + dots + tail;
+}
+
 QString LabelText(const std::string& gbk) {
     QString s = FromGbk(gbk);
     s.remove(QLatin1Char('\r'));
@@ -49,7 +66,9 @@ CQtDialog::CQtDialog(HWND hwnd, const DialogTemplate& tmpl, bool interactive, QW
     setFixedSize(m_units.Size(tmpl.cx, tmpl.cy));
     for (const ControlTemplate& c : tmpl.controls) {
         QWidget* widget = CreateControl(c);
-        m_controls.push_back(CControl{c.id, c.kind, widget});
+        m_controls.push_back(CControl{c.id, c.kind, widget, c.style});
+        if (c.kind == ControlKind::Static)
+            SetText(m_controls.back(), c.text);
     }
     // A group box frames the controls placed over it: keep it beneath them
     // whatever the template order.
@@ -67,10 +86,10 @@ QWidget* CQtDialog::CreateControl(const ControlTemplate& c) {
         case ControlKind::Static: {
             auto* label = new QLabel(this);
             label->setTextFormat(Qt::PlainText);
-            label->setWordWrap(true);
+            // A path label keeps to its one line (see SetText).
+            label->setWordWrap((c.style & SS_PATHELLIPSIS) == 0);
             label->setAlignment(Qt::AlignTop |
                                 ((c.style & SS_CENTER) != 0 ? Qt::AlignHCenter : Qt::AlignLeft));
-            label->setText(LabelText(c.text));
             widget = label;
             break;
         }
@@ -167,7 +186,12 @@ QWidget* CQtDialog::Control(int id) const {
 void CQtDialog::SetText(const CControl& control, const std::string& gbk) {
     if (auto* label = qobject_cast<QLabel*>(control.widget);
         label != nullptr && control.kind == ControlKind::Static) {
-        label->setText(LabelText(gbk));
+        if (control.style & SS_PATHELLIPSIS) {
+            label->setToolTip(LabelText(gbk));
+            label->setText(ElidedPath(LabelText(gbk), label->fontMetrics(), label->width()));
+        } else {
+            label->setText(LabelText(gbk));
+        }
     } else if (auto* edit = qobject_cast<QLineEdit*>(control.widget)) {
         // The core reports text the user typed back to us: leave the
         // widget (and its cursor) alone when it already shows it.

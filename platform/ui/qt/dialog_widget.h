@@ -50,6 +50,7 @@ private:
         int id;
         ControlKind kind;
         QWidget* widget;
+        DWORD style;
     };
 
     QWidget* CreateControl(const ControlTemplate& c);

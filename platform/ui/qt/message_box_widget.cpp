@@ -89,6 +89,10 @@ CQtMessageBox::CQtMessageBox(const MessageBoxInfo& info, bool interactive, QWidg
     if (m_buttonIds.size() == 1) {
         m_nEscapeId = m_buttonIds.front();
     }
+    // A Yes/No question whose default is No: Escape and closing mean No.
+    if ((info.type & kTypeButtons) == MB_YESNO && (info.type & MB_DEFBUTTON2)) {
+        m_nEscapeId = IDNO;
+    }
     Qt::WindowFlags flags = Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint;
     if (m_nEscapeId != 0) {
         flags |= Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint;

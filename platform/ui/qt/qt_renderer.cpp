@@ -88,6 +88,22 @@ QWidget* CQtRenderer::FindWindow(HWND hwnd) const {
     return FindMessageBox(hwnd);
 }
 
+namespace {
+
+// An owner that stays on top (the installer's progress window) would keep
+// the boxes and dialogs it owns beneath it, with the keyboard going to them.
+bool OwnerStaysOnTop(const QWidget* window) {
+    const QWidget* owner = window->parentWidget();
+    return owner != nullptr && owner->window()->windowFlags().testFlag(Qt::WindowStaysOnTopHint);
+}
+
+}  // namespace
+
+void CQtRenderer::KeepAboveOwner(QWidget* window, QWidget* owner) {
+    if (owner->window()->windowFlags().testFlag(Qt::WindowStaysOnTopHint))
+        window->setWindowFlag(Qt::WindowStaysOnTopHint, true);
+}
+
 void CQtRenderer::KeepAboveForeignOwner(QWidget* window) {
     const std::uint64_t id = GetForeignOwnerWindow();
     if (id == 0)
@@ -114,6 +130,8 @@ void CQtRenderer::DialogOpened(HWND dlg, const DialogTemplate& tmpl, HWND owner)
         dialog->setWindowModality(parent != nullptr ? Qt::WindowModal : Qt::NonModal);
         if (parent == nullptr)
             KeepAboveForeignOwner(dialog);
+        else
+            KeepAboveOwner(dialog, parent);
         Dispose(FindDialog(dlg));
         m_dialogs[dlg] = dialog;
     });
@@ -129,7 +147,7 @@ void CQtRenderer::DialogStarted(HWND dlg) {
         }
         if (known) {
             dialog->ApplyState(*state);
-            dialog->SetTopmost(state->topmost);
+            dialog->SetTopmost(state->topmost || OwnerStaysOnTop(dialog));
             if (state->moved) {
                 dialog->move(state->x, state->y);
             }
@@ -217,7 +235,7 @@ void CQtRenderer::WindowPlaced(HWND dlg, HWND insertAfter, bool moved, int x, in
         CQtDialog* dialog = FindDialog(dlg);
         if (insertAfter == HWND_TOPMOST || insertAfter == HWND_NOTOPMOST) {
             if (dialog != nullptr) {
-                dialog->SetTopmost(insertAfter == HWND_TOPMOST);
+                dialog->SetTopmost(insertAfter == HWND_TOPMOST || OwnerStaysOnTop(dialog));
             }
         } else if (insertAfter == HWND_BOTTOM) {
             window->lower();
@@ -251,6 +269,8 @@ void CQtRenderer::MessageBoxOpened(const MessageBoxInfo& info) {
         box->setWindowModality(parent != nullptr ? Qt::WindowModal : Qt::NonModal);
         if (parent == nullptr)
             KeepAboveForeignOwner(box);
+        else
+            KeepAboveOwner(box, parent);
         Dispose(FindMessageBox(info.box));
         m_boxes[info.box] = box;
         box->show();

@@ -66,6 +66,8 @@ private:
     // A window without an owner of ours comes up above the foreign owner
     // window (GetForeignOwnerWindow), when there is one. GUI thread.
     void KeepAboveForeignOwner(QWidget* window);
+    // A window with an owner of ours comes up above it, topmost as it is.
+    static void KeepAboveOwner(QWidget* window, QWidget* owner);
 
     CGuiQueue m_queue;
     std::mutex m_lock;  // guards m_pending

@@ -1,4 +1,4 @@
-#include "tools/setup/next_cd_watch.h"
+#include "tools/setup/installer_watch.h"
 
 #include <gtest/gtest.h>
 
@@ -10,23 +10,23 @@
 
 namespace {
 
-class NextCdWatchTest : public SetupTest {
+class InstallerWatchTest : public SetupTest {
 protected:
     void TearDown() override {
         unsetenv(kAnnounceVariable);
         SetupTest::TearDown();
     }
     // Announces as an installer run started with this watch would.
-    static void AnnounceTo(const CNextCdWatch& watch, const std::string& line) {
+    static void AnnounceTo(const CInstallerWatch& watch, const std::string& line) {
         setenv(kAnnounceVariable, watch.Environment().value.c_str(), 1);
         Announce(line);
     }
 };
 
-TEST_F(NextCdWatchTest, InsertsTheNextCdWhenThePromptIsAnnounced) {
+TEST_F(InstallerWatchTest, InsertsTheNextCdWhenThePromptIsAnnounced) {
     const std::string cd2 = m_root + "/cd2";
     std::filesystem::create_directories(cd2);
-    CNextCdWatch watch('E', cd2);
+    CInstallerWatch watch('E', cd2, nullptr);
     ASSERT_TRUE(watch.Start());
     EXPECT_EQ(watch.Environment().name, "TELVORA_ANNOUNCE");
     AnnounceTo(watch, "progress 40");
@@ -37,8 +37,8 @@ TEST_F(NextCdWatchTest, InsertsTheNextCdWhenThePromptIsAnnounced) {
     EXPECT_EQ(GetDriveType("E:\\"), static_cast<UINT>(DRIVE_CDROM));
 }
 
-TEST_F(NextCdWatchTest, AnAnnouncementMadeBeforeTheStopIsActedOn) {
-    CNextCdWatch watch('E', m_root);
+TEST_F(InstallerWatchTest, AnAnnouncementMadeBeforeTheStopIsActedOn) {
+    CInstallerWatch watch('E', m_root, nullptr);
     ASSERT_TRUE(watch.Start());
     AnnounceTo(watch, kCdPromptAnnouncement);
     watch.Stop();
@@ -46,15 +46,15 @@ TEST_F(NextCdWatchTest, AnAnnouncementMadeBeforeTheStopIsActedOn) {
     EXPECT_TRUE(DriveTarget('e').has_value());
 }
 
-TEST_F(NextCdWatchTest, NothingIsInsertedWithoutThePromptOrForAnEarlierRun) {
-    CNextCdWatch earlier('E', m_root);
+TEST_F(InstallerWatchTest, NothingIsInsertedWithoutThePromptOrForAnEarlierRun) {
+    CInstallerWatch earlier('E', m_root, nullptr);
     ASSERT_TRUE(earlier.Start());
     const EnvChange stale = earlier.Environment();
     earlier.Stop();
     EXPECT_FALSE(earlier.Inserted());
 
     // A new run has an inbox of its own: the earlier run's name reaches nothing.
-    CNextCdWatch watch('E', m_root);
+    CInstallerWatch watch('E', m_root, nullptr);
     ASSERT_TRUE(watch.Start());
     EXPECT_NE(watch.Environment().value, stale.value);
     setenv(kAnnounceVariable, stale.value.c_str(), 1);
@@ -63,6 +63,22 @@ TEST_F(NextCdWatchTest, NothingIsInsertedWithoutThePromptOrForAnEarlierRun) {
     watch.Stop();
     EXPECT_FALSE(watch.Inserted());
     EXPECT_FALSE(DriveTarget('e').has_value());
+}
+
+TEST_F(InstallerWatchTest, ProgressIsHandedOnAndOtherLinesAreNot) {
+    std::vector<std::string> seen;
+    CInstallerWatch watch('E', "", [&](int percent, long copied, long total) {
+        seen.push_back(std::to_string(percent) + " " + std::to_string(copied) + "/" +
+                       std::to_string(total));
+    });
+    ASSERT_TRUE(watch.Start());
+    for (const char* line : {"progress 10 200 2000", "progress 101 1 1", "progress 5 x 9",
+                             "progress 50 1000 2000 extra", "cd-prompt", "progress 100 2000 2000"})
+        AnnounceTo(watch, line);
+    watch.Stop();
+    // Without a next CD the prompt inserts nothing and the watch goes on.
+    EXPECT_FALSE(watch.Inserted());
+    EXPECT_EQ(seen, (std::vector<std::string>{"10 200/2000", "100 2000/2000"}));
 }
 
 }  // namespace
