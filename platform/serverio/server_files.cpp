@@ -135,6 +135,18 @@ void CFileLock::Release() {
     m_fd = -1;
 }
 
+bool StampFile(const std::string& path, CFileStamp* stamp) {
+    *stamp = CFileStamp();
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0)
+        return false;
+    stamp->regular = S_ISREG(st.st_mode);
+    stamp->size = static_cast<std::uint64_t>(st.st_size);
+    stamp->modifiedNanoseconds =
+        static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    return true;
+}
+
 bool SyncToDisk(const std::string& path) {
     const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
     if (fd < 0)

@@ -58,6 +58,17 @@ private:
     int m_fd = -1;
 };
 
+// What one look at path (links followed) tells: whether it is a plain file,
+// its size and its modification time (nanoseconds since 1970). False when
+// nothing is there.
+struct CFileStamp {
+    bool regular = false;
+    std::uint64_t size = 0;
+    std::int64_t modifiedNanoseconds = 0;
+    bool operator==(const CFileStamp&) const = default;
+};
+bool StampFile(const std::string& path, CFileStamp* stamp);
+
 // Writes what the system keeps of a file or folder to its disk; false when
 // it cannot.
 bool SyncToDisk(const std::string& path);

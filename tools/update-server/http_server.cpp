@@ -157,7 +157,9 @@ struct CHttpServer::Impl {
 
     std::mutex mutex;  // guards what follows
     std::condition_variable wake;
+    std::condition_variable resumed;  // a set-aside connection got its answer
     bool stopping = false;
+    bool closing = false;  // Stop has begun: nothing more is set aside
     std::unordered_map<MHD_Connection*, CConnState*> live;
     std::deque<CDeadline> deadlines;  // in time order: one head time for all
     std::uint64_t nextGeneration = 1;
@@ -241,6 +243,7 @@ struct CHttpServer::Impl {
             self->live.erase(connection);
             self->suspended.erase(connection);
         }
+        self->resumed.notify_all();
         self->shares->Release(conn->peer, conn->admitted);
         delete conn;
     }
@@ -337,6 +340,7 @@ struct CHttpServer::Impl {
                 std::lock_guard<std::mutex> lock(self->mutex);
                 self->suspended.erase(connection);
             }
+            self->resumed.notify_all();
             return self->Queue(connection, state, std::move(later));
         }
         if (conn != nullptr && conn->admitted != CConnectionShares::EAdmit::kServe)
@@ -372,11 +376,16 @@ struct CHttpServer::Impl {
         if (!answer.later)
             return self->Queue(connection, state, std::move(answer));
         // Set aside until the answer is there; every other connection goes on.
-        state->pending = answer.later;
+        bool setAside = false;
         {
             std::lock_guard<std::mutex> lock(self->mutex);
-            self->suspended[connection] = state->pending;
+            setAside = !self->closing;
+            if (setAside)
+                self->suspended[connection] = answer.later;
         }
+        if (!setAside)
+            return self->Queue(connection, state, self->Busy());
+        state->pending = answer.later;
         MHD_suspend_connection(connection);
         state->pending->WhenComplete([connection] { MHD_resume_connection(connection); });
         return MHD_YES;
@@ -465,6 +474,7 @@ bool CHttpServer::Start(const CHttpServerOptions& options, HttpHandler handler,
     {
         std::lock_guard<std::mutex> lock(d.mutex);
         d.stopping = false;
+        d.closing = false;
     }
     d.watchdog = std::thread([&d] { d.WatchHeads(); });
     d.daemon = MHD_start_daemon(
@@ -501,11 +511,18 @@ void CHttpServer::Stop() {
         std::vector<std::shared_ptr<CPendingResponse>> waiting;
         {
             std::lock_guard<std::mutex> lock(d.mutex);
+            d.closing = true;
             for (const auto& entry : d.suspended)
                 waiting.push_back(entry.second);
         }
         for (const auto& pending : waiting)
             pending->Complete(d.Busy());
+        // libmicrohttpd must have taken every one back before it stops.
+        {
+            std::unique_lock<std::mutex> lock(d.mutex);
+            d.resumed.wait_for(lock, std::chrono::seconds(10),
+                               [&d] { return d.suspended.empty(); });
+        }
         MHD_stop_daemon(d.daemon);
         d.daemon = nullptr;
     }

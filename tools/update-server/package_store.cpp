@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <thread>
 
+#include "platform/serverio/server_files.h"
 #include "platform/text/text.h"
 #include "tools/update-server/file_io.h"
 #include "tools/update-server/package_names.h"
@@ -151,24 +152,23 @@ CIndexCache::Packages CIndexCache::Course(std::string_view fileid) {
     if (!IsValidCourseName(fileid))
         return kNone;
     const std::string path = m_store.IndexFile(fileid);
-    std::error_code ec;
-    const fs::file_status st = fs::status(path, ec);
     const std::string key(fileid);
-    if (ec || !fs::is_regular_file(st)) {
+    CFileStamp stamp;
+    if (!StampFile(path, &stamp) || !stamp.regular) {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_courses.erase(key);
         return kNone;
     }
-    const std::uint64_t size = fs::file_size(path, ec);
-    const std::int64_t time = fs::last_write_time(path, ec).time_since_epoch().count();
-    const std::int64_t now = fs::file_time_type::clock::now().time_since_epoch().count();
-    const std::int64_t recent =
-        std::chrono::duration_cast<fs::file_time_type::duration>(std::chrono::seconds(2)).count();
+    // A file changed within the last seconds is read again: a change of the
+    // same size inside the time's granularity would otherwise go unseen.
+    const std::int64_t now = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                 std::chrono::system_clock::now().time_since_epoch())
+                                 .count();
+    const bool settled = now - stamp.modifiedNanoseconds > 2000000000LL;
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         auto it = m_courses.find(key);
-        if (it != m_courses.end() && it->second.size == size && it->second.time == time &&
-            now - time > recent)
+        if (it != m_courses.end() && it->second.stamp == stamp && settled)
             return it->second.packages;
     }
     std::string content;
@@ -180,8 +180,7 @@ CIndexCache::Packages CIndexCache::Course(std::string_view fileid) {
         entry.packages = std::make_shared<const std::vector<CPackage>>(ParseIndex(content));
         entry.text = std::move(content);
     }
-    entry.size = size;
-    entry.time = time;
+    entry.stamp = stamp;
     // Only indexes that exist are held; a flood of names cannot grow this
     // past the published courses.
     return entry.packages;

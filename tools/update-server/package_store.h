@@ -20,6 +20,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "platform/serverio/server_files.h"
+
 struct CPackage {
     std::string code;        // YYMMDDNN
     std::uint64_t size = 0;  // archive size in bytes
@@ -88,8 +90,7 @@ public:
 
 private:
     struct CEntry {
-        std::uint64_t size = 0;
-        std::int64_t time = 0;
+        CFileStamp stamp;
         std::string text;
         Packages packages;
     };

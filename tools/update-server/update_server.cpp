@@ -83,22 +83,23 @@ CHttpResponse CUpdateServer::Handle(const CHttpRequest& request) {
     if (route.kind == ERouteKind::kNotFound)
         return Page(404, NotFoundPage());
     if (route.kind == ERouteKind::kExplain)
-        return Answer(request, route);
+        return Answer(request, route, true);
     CAccessCheck check = m_accounts.Begin(request.credentials, request.clientAddress);
     if (!check.ticket)
-        return check.access == EAccess::kGranted ? Answer(request, route)
+        return check.access == EAccess::kGranted ? Answer(request, route, check.publicFolder)
                                                  : Denied(check.access, check.retryAfterSeconds);
     // The slow hash decides: on the pool, and the answer follows from there.
     auto pending = std::make_shared<CPendingResponse>();
-    m_pool.Submit([this, pending, request, route,
-                   ticket = std::move(*check.ticket)](bool cancelled) {
-        if (cancelled) {
-            pending->Complete(Busy());
-            return;
-        }
-        const EAccess access = m_accounts.Finish(ticket);
-        pending->Complete(access == EAccess::kGranted ? Answer(request, route) : Denied(access, 0));
-    });
+    m_pool.Submit(
+        [this, pending, request, route, ticket = std::move(*check.ticket)](bool cancelled) {
+            if (cancelled) {
+                pending->Complete(Busy());
+                return;
+            }
+            const EAccess access = m_accounts.Finish(ticket);
+            pending->Complete(access == EAccess::kGranted ? Answer(request, route, false)
+                                                          : Denied(access, 0));
+        });
     CHttpResponse r;
     r.later = std::move(pending);
     return r;
@@ -114,10 +115,11 @@ CHttpResponse CUpdateServer::Denied(EAccess access, unsigned retryAfterSeconds) 
     return r;
 }
 
-CHttpResponse CUpdateServer::Answer(const CHttpRequest& request, const CRoute& route) {
+CHttpResponse CUpdateServer::Answer(const CHttpRequest& request, const CRoute& route,
+                                    bool publicFolder) {
     if (route.kind == ERouteKind::kQuery)
         return Query(route);
-    return PackageFile(request, route, route.kind == ERouteKind::kExplain);
+    return PackageFile(request, route, route.kind == ERouteKind::kExplain, publicFolder);
 }
 
 CHttpResponse CUpdateServer::Query(const CRoute& route) {
@@ -142,7 +144,7 @@ CHttpResponse CUpdateServer::Query(const CRoute& route) {
 }
 
 CHttpResponse CUpdateServer::PackageFile(const CHttpRequest& request, const CRoute& route,
-                                         bool notes) {
+                                         bool notes, bool publicFolder) {
     for (const std::string& course : route.courses) {
         const CIndexCache::Packages packages = m_index.Course(course);
         const bool published = std::binary_search(
@@ -154,7 +156,7 @@ CHttpResponse CUpdateServer::PackageFile(const CHttpRequest& request, const CRou
             notes ? m_store.NotesFile(course, route.code) : m_store.ArchiveFile(course, route.code);
         const std::string type = notes ? kHtml : kRar;
         const std::string cache =
-            notes ? kNotesCache : (IsPublic() ? kArchiveCachePublic : kArchiveCachePrivate);
+            notes ? kNotesCache : (publicFolder ? kArchiveCachePublic : kArchiveCachePrivate);
         if (!m_options.accelRedirect.empty()) {
             // nginx sends the file (with its ranges and validators); the
             // checks above are this server's.

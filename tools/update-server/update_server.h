@@ -51,9 +51,11 @@ public:
 
 private:
     // The answer once access is granted.
-    CHttpResponse Answer(const CHttpRequest& request, const CRoute& route);
+    // publicFolder: no account is needed (archives may go to shared caches).
+    CHttpResponse Answer(const CHttpRequest& request, const CRoute& route, bool publicFolder);
     CHttpResponse Query(const CRoute& route);
-    CHttpResponse PackageFile(const CHttpRequest& request, const CRoute& route, bool notes);
+    CHttpResponse PackageFile(const CHttpRequest& request, const CRoute& route, bool notes,
+                              bool publicFolder);
     CHttpResponse Denied(EAccess access, unsigned retryAfterSeconds);
 
     CUpdateServerOptions m_options;

@@ -125,28 +125,17 @@ CUserAccounts::CUserAccounts(std::string usersFileUtf8, Warn warn, Clock nowMs)
         m_decoy = CPasswordHash();
 }
 
-CUserAccounts::CFileStamp CUserAccounts::Stamp() const {
-    CFileStamp stamp;
-    std::error_code ec;
-    const fs::file_status st = fs::status(m_strFile, ec);
-    if (ec || !fs::exists(st))
-        return stamp;
-    stamp.exists = true;
-    stamp.size = fs::is_regular_file(st) ? fs::file_size(m_strFile, ec) : 0;
-    stamp.time = fs::last_write_time(m_strFile, ec).time_since_epoch().count();
-    return stamp;
-}
-
 void CUserAccounts::Refresh() {
-    const CFileStamp stamp = Stamp();
+    CStamp stamp;
+    stamp.exists = StampFile(m_strFile, &stamp.file);
     // A file changed within the last seconds is read again anyway: a change
     // of the same size inside the file system's time granularity would
     // otherwise go unseen. Only a changed text is taken in again, so what
     // was checked stays remembered.
-    const std::int64_t now = fs::file_time_type::clock::now().time_since_epoch().count();
-    const std::int64_t recent =
-        std::chrono::duration_cast<fs::file_time_type::duration>(std::chrono::seconds(2)).count();
-    if (m_bLoaded && stamp == m_stamp && now - stamp.time > recent)
+    const std::int64_t now = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                 std::chrono::system_clock::now().time_since_epoch())
+                                 .count();
+    if (m_bLoaded && stamp == m_stamp && now - stamp.file.modifiedNanoseconds > 2000000000LL)
         return;
     const bool first = !m_bLoaded;
     m_bLoaded = true;
@@ -214,6 +203,7 @@ CAccessCheck CUserAccounts::Begin(const std::optional<CCredentials>& credentials
     Refresh();
     if (m_state == EState::kPublic) {
         check.access = EAccess::kGranted;
+        check.publicFolder = true;
         return check;
     }
     if (!credentials) {

@@ -22,6 +22,7 @@
 #include <string_view>
 #include <vector>
 
+#include "platform/serverio/server_files.h"
 #include "tools/update-server/http_server.h"
 #include "tools/update-server/login_throttle.h"
 #include "tools/update-server/password_hash.h"
@@ -66,6 +67,7 @@ struct CLoginTicket {
 
 struct CAccessCheck {
     EAccess access = EAccess::kRefused;
+    bool publicFolder = false;           // granted because the folder is public
     unsigned retryAfterSeconds = 0;      // kThrottled
     std::optional<CLoginTicket> ticket;  // set: Finish decides
 };
@@ -96,13 +98,11 @@ public:
 
 private:
     enum class EState { kPublic, kAccounts, kUnreadable };
-    struct CFileStamp {
+    struct CStamp {
         bool exists = false;
-        std::uint64_t size = 0;
-        std::int64_t time = 0;
-        bool operator==(const CFileStamp&) const = default;
+        CFileStamp file;
+        bool operator==(const CStamp&) const = default;
     };
-    CFileStamp Stamp() const;
     // Reloads when the file changed; m_mutex held.
     void Refresh();
     void Parse(const std::string& all);
@@ -112,7 +112,7 @@ private:
     Clock m_now;
     std::mutex m_mutex;
     bool m_bLoaded = false;
-    CFileStamp m_stamp;
+    CStamp m_stamp;
     std::string m_strContent;  // as last read
     EState m_state = EState::kPublic;
     std::map<std::string, CUserRecord> m_users;

@@ -1,5 +1,5 @@
-// The server's parts apart from the network: connection shares, the login
-// throttle, the password pool, the index cache.
+// The server's parts apart from the network: the password pool, the index
+// cache.
 #include <gtest/gtest.h>
 
 #include <atomic>
@@ -7,66 +7,10 @@
 #include <future>
 
 #include "tools/update-server/hash_pool.h"
-#include "tools/update-server/http_server.h"
-#include "tools/update-server/login_throttle.h"
 #include "tools/update-server/package_store.h"
 #include "tools/update-server/tests/server_test_support.h"
 
 namespace {
-
-using EAdmit = CConnectionShares::EAdmit;
-
-TEST(ConnectionSharesTest, OneAddressNeverTakesTheReserve) {
-    CConnectionShares shares(16);  // reserve 2, busy room 16
-    ASSERT_EQ(shares.Reserve(), 2u);
-    for (int i = 0; i < 14; ++i)
-        ASSERT_EQ(shares.Admit("10.0.0.1"), EAdmit::kServe) << i;
-    // The last two slots stay for addresses that hold few.
-    EXPECT_EQ(shares.Admit("10.0.0.1"), EAdmit::kBusy);
-    EXPECT_EQ(shares.Admit("10.0.0.2"), EAdmit::kServe);
-    EXPECT_EQ(shares.Admit("10.0.0.2"), EAdmit::kBusy);
-    EXPECT_EQ(shares.Admit("10.0.0.3"), EAdmit::kServe);
-    // Full: every new one is told 503, while there is room to tell it.
-    EXPECT_EQ(shares.Admit("10.0.0.4"), EAdmit::kBusy);
-    EXPECT_EQ(shares.Served(), 16u);
-    while (shares.Busy() < shares.BusyLimit())
-        ASSERT_EQ(shares.Admit("10.0.0.5"), EAdmit::kBusy);
-    EXPECT_EQ(shares.Admit("10.0.0.6"), EAdmit::kRefuse);
-    // Leaving gives the room back.
-    shares.Release("10.0.0.3", EAdmit::kServe);
-    shares.Release("10.0.0.5", EAdmit::kBusy);
-    EXPECT_EQ(shares.Admit("10.0.0.6"), EAdmit::kServe);
-    shares.Release("10.0.0.9", EAdmit::kServe);  // never admitted: nothing changes
-    EXPECT_EQ(shares.Served(), 16u);
-}
-
-TEST(LoginThrottleTest, BlocksGrowAndEnd) {
-    CLoginThrottle t(CLoginThrottle::CLimits{3, 1000, 8000, 60000, 4});
-    std::int64_t now = 1000000;
-    for (int i = 0; i < 2; ++i)
-        EXPECT_EQ(t.Failed("a", now), 0);
-    EXPECT_EQ(t.BlockedFor("a", now), 0);
-    EXPECT_EQ(t.Failed("a", now), 1000);
-    EXPECT_EQ(t.BlockedFor("a", now + 400), 600);
-    EXPECT_EQ(t.Failed("a", now + 1000), 2000);
-    EXPECT_EQ(t.Failed("a", now + 3000), 4000);
-    EXPECT_EQ(t.Failed("a", now + 7000), 8000);
-    EXPECT_EQ(t.Failed("a", now + 15000), 8000);  // the cap
-    EXPECT_EQ(t.BlockedFor("b", now), 0);
-    t.Succeeded("a");
-    EXPECT_EQ(t.BlockedFor("a", now + 15000), 0);
-    // Failures long ago are forgotten.
-    for (int i = 0; i < 2; ++i)
-        t.Failed("c", now);
-    EXPECT_EQ(t.Failed("c", now + 70000), 0);
-    // A flood of names keeps the table bounded; blocked names stay.
-    for (int i = 0; i < 3; ++i)
-        t.Failed("d", now);
-    for (int i = 0; i < 100; ++i)
-        t.Failed("name" + std::to_string(i), now);
-    EXPECT_LE(t.Entries(), 5u);
-    EXPECT_GT(t.BlockedFor("d", now), 0);
-}
 
 TEST(HashPoolTest, RunsJobsOffTheCallerAndCancelsWhatWaits) {
     CHashPool pool(2, 3);
