@@ -2,6 +2,7 @@
 // or without an owner) and a nested loop until a button ends them.
 #include <atomic>
 
+#include "platform/thread/thread.h"
 #include "platform/ui/ui_internal.h"
 
 using namespace ui::detail;
@@ -139,5 +140,7 @@ const std::string& GetAppName() {
 }
 
 int AfxMessageBox(const std::string& text, UINT type) {
-    return MessageBox(nullptr, text, GetAppName(), type);
+    // Owned, as the framework's boxes are, by the window the user works in
+    // on this thread, so that it comes up above it.
+    return MessageBox(ActiveDialogOf(GetCurrentThreadId()), text, GetAppName(), type);
 }

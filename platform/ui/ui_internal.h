@@ -128,6 +128,9 @@ void RemoveWindowsLocked(const std::vector<HWND>& windows);
 // Handle a message for hwnd on its own thread: the core's own messages here,
 // the rest through the window procedure.
 LRESULT Deliver(HWND hwnd, UINT msg, WPARAM wParam, LPARAM lParam);
+// The newest shown dialog of a thread, or null: the window an application
+// message box of that thread belongs to.
+HWND ActiveDialogOf(DWORD threadId);
 // Remove windows without any message (the owner thread has ended).
 void ForgetWindowsOf(DWORD threadId);
 

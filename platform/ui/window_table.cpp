@@ -105,6 +105,19 @@ void RemoveWindowsLocked(const std::vector<HWND>& windows) {
     }
 }
 
+HWND ActiveDialogOf(DWORD threadId) {
+    std::lock_guard<std::mutex> lock(WindowMutex());
+    // Handles grow with each window made: the newest shown dialog is the one
+    // the user works in.
+    std::uintptr_t newest = 0;
+    for (const auto& [key, window] : Table().windows) {
+        if (window->threadId == threadId && window->type == WindowType::Dialog && window->visible &&
+            !window->destroying && key > newest)
+            newest = key;
+    }
+    return reinterpret_cast<HWND>(newest);
+}
+
 void ForgetWindowsOf(DWORD threadId) {
     std::lock_guard<std::mutex> lock(WindowMutex());
     auto& windows = Table().windows;

@@ -445,4 +445,19 @@ TEST_F(DialogTest, MessageBoxIgnoresButtonsItLacks) {
     EXPECT_EQ(GetAppName(), "install");
 }
 
+TEST_F(DialogTest, AQuestionWhoseDefaultIsNoTakesCloseAndEscapeAsNo) {
+    m_recorder->onBox = [](const ui::MessageBoxInfo& info) { ui::RequestClose(info.box); };
+    int safe = 0;
+    RunOnFreshThread([&] { safe = MessageBox(nullptr, "a", "b", MB_YESNO | MB_DEFBUTTON2); });
+    EXPECT_EQ(safe, IDNO);
+    // A plain Yes/No box still has no way out but its buttons.
+    m_recorder->onBox = [](const ui::MessageBoxInfo& info) {
+        ui::RequestClose(info.box);
+        ui::PressButton(info.box, IDYES, true);
+    };
+    int plain = 0;
+    RunOnFreshThread([&] { plain = MessageBox(nullptr, "a", "b", MB_YESNO); });
+    EXPECT_EQ(plain, IDYES);
+}
+
 }  // namespace

@@ -142,6 +142,21 @@ TEST_F(HeadlessTest, MessageBoxRulesAndTheDefaultButton) {
     EXPECT_FALSE(closed[3].flag);
 }
 
+TEST_F(HeadlessTest, EveryBoxIsAlsoALineOnStandardErrorAndNoCanBeTheDefault) {
+    Answer(U8(u8"messagebox \"退出\" : press 2\n"));
+    SetAppName("install");
+    std::vector<int> results;
+    testing::internal::CaptureStderr();
+    RunOnFreshThread([&] {
+        results.push_back(MessageBox(nullptr, "您将退出\n改课件的安装", "提示", MB_OKCANCEL));
+        // A question whose default is No is answered No when no rule does.
+        results.push_back(MessageBox(nullptr, "删除课件？", "课件卸载", MB_YESNO | MB_DEFBUTTON2));
+    });
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(results, (std::vector<int>{IDCANCEL, IDNO}));
+    EXPECT_EQ(err, U8(u8"install: 提示: 您将退出 改课件的安装\ninstall: 课件卸载: 删除课件？\n"));
+}
+
 constexpr UINT kPosNotice = WM_USER + 1;
 
 // Progress arrives in notices from a worker; Cancel records where it was.
