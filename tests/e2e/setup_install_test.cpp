@@ -208,6 +208,24 @@ TEST_F(SetupInstallTest, AnInstalledCourseIsOnlyReplacedOnRequest) {
     EXPECT_EQ(ExitCodes("telvora-setup"), (std::vector<int>{0, 2, 0}));
 }
 
+TEST_F(SetupInstallTest, AnInstalledCourseIsNotInstalledAgainElsewhere) {
+    ASSERT_EQ(Setup({"--media", "no"}, InsertCd2()), 0);
+    const std::string record = RegDefault("software\\telvora\\jsjyy01\\1");
+    // Another folder: refused, the first copy stays the recorded one, and
+    // nothing is left in the other folder.
+    const std::string other = m_root + "/other";
+    const std::vector<std::string> args = {
+        "--cd-folder", m_sample + "/cd1", "--drive", "E:", "--dest", other, "--media", "no"};
+    EXPECT_EQ(Run(Bin("telvora-setup"), args, InsertCd2()), 2);
+    EXPECT_EQ(RegDefault("software\\telvora\\jsjyy01\\1"), record);
+    EXPECT_FALSE(fs::exists(other + "/jsjyy01"));
+    EXPECT_TRUE(fs::exists(m_course + "/setup.ini"));
+    // Once the first copy is gone, the course goes where it is asked to.
+    fs::remove_all(m_course);
+    EXPECT_EQ(Run(Bin("telvora-setup"), args, InsertCd2()), 0);
+    EXPECT_TRUE(fs::exists(other + "/jsjyy01/setup.ini"));
+}
+
 TEST_F(SetupInstallTest, AFailureOnTheLastCdIsReported) {
     // Without navbar\tvInclude.htm the installer can't put the media pages in
     // place; it still ends with its normal code.

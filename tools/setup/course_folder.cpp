@@ -150,6 +150,19 @@ bool HoldsCourse(const CoursePlace& place) {
     return fs::exists(CourseFile(place, "setup.ini"));
 }
 
+std::optional<std::string> InstalledElsewhere(const std::string& courseId,
+                                              const CoursePlace& place) {
+    std::optional<std::string> recorded =
+        RegGetString(HKEY_CURRENT_USER, CourseRecordKey(courseId) + "\\1", "");
+    if (!recorded || recorded->empty() || text::EqualsNoCase(*recorded, place.winDir))
+        return std::nullopt;
+    std::optional<std::string> unix = ToUnixPath(*recorded);
+    std::error_code ec;
+    if (!unix || fs::equivalent(*unix, place.unixDir, ec) || !FileExists(*recorded + "\\setup.ini"))
+        return std::nullopt;
+    return unix;
+}
+
 bool WriteCourseFiles(const CoursePlace& place, const DiscDescription& disc,
                       const std::string& cdRoot, bool copyMedia, std::string* error) {
     if (!WriteBytes(CourseFile(place, "setup.ini"), CourseSetupIni(disc), error))

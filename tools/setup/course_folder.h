@@ -4,6 +4,7 @@
 // installed-course record and links to the programs.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,11 @@ bool MakeCoursePlace(const std::string& dest, const std::string& defaultParent,
 
 // True when the folder already holds an installed course (its setup.ini).
 bool HoldsCourse(const CoursePlace& place);
+
+// The Unix folder of the course id's installed copy when its registry record
+// names a folder other than place that still holds the course.
+std::optional<std::string> InstalledElsewhere(const std::string& courseId,
+                                              const CoursePlace& place);
 
 // The Unix path of a file or folder of the course, given its path relative
 // to the course folder in Windows form ("systeminfo\fail.txt").

@@ -215,6 +215,17 @@ int SetupMain(const std::vector<std::string>& args) {
         return Fail("a course is already installed in " + place.unixDir +
                     "; give --reinstall to install it again (its files are overwritten)");
     }
+    // The course installed in another folder: its record and menu entry would
+    // move here and leave that copy where nothing reaches it.
+    if (std::optional<std::string> elsewhere = InstalledElsewhere(disc.courseId, place)) {
+        std::error_code ec;
+        fs::remove(place.unixDir, ec);  // only when still empty
+        const std::string id = text::GbkToUtf8(disc.courseId);
+        return Fail("the course " + id + " is already installed in " + *elsewhere +
+                    "; to install it again there, give --reinstall --dest " +
+                    fs::path(*elsewhere).parent_path().string() +
+                    "; to install it here, first remove it with telvora-setup --uninstall " + id);
+    }
     Say("course folder " + place.unixDir + " (" + text::GbkToUtf8(place.winDir) + ")");
 
     const bool copyMedia = AskCopyMedia(options.media);
