@@ -188,7 +188,12 @@ std::optional<std::string> EntryTarget(char letter) {
             break;
         // The folder may have been made anew since the handle was opened.
     }
+    const int readError = errno;
     std::string entry = prefix + "/drives/" + name;
+    struct stat st;
+    // A prefix not made yet has the drive table a new one gets.
+    if (n < 0 && letter == 'c' && stat((prefix + "/drives").c_str(), &st) != 0 && errno == ENOENT)
+        return std::string("/");
     if (n > 0) {
         std::string target(buf, static_cast<std::size_t>(n));
         if (target[0] != '/')
@@ -196,8 +201,7 @@ std::optional<std::string> EntryTarget(char letter) {
         return WithoutTrailingSlash(target);
     }
     // A real folder in place of a link stands for itself.
-    struct stat st;
-    if (n < 0 && errno == EINVAL && lstat(entry.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+    if (n < 0 && readError == EINVAL && lstat(entry.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
         return entry;
     return std::nullopt;
 }
@@ -276,11 +280,8 @@ UINT GetDriveType(const std::string& root) {
 }
 
 bool DriveTableUsable() {
-    struct stat st;
-    if (stat(DrivesDir().c_str(), &st) != 0)
+    if (!EnsurePrefix())
         return FailErrno(errno);
-    if (!S_ISDIR(st.st_mode))
-        return Fail(ERROR_DIRECTORY);
     return true;
 }
 
@@ -288,6 +289,8 @@ bool SetDriveTarget(char letter, const std::string& unixFolder, bool asCdRom) {
     letter = NormalLetter(letter);
     if (!IsLetter(letter) || unixFolder.empty() || unixFolder.find('\0') != std::string::npos)
         return Fail(ERROR_INVALID_PARAMETER);
+    if (!EnsurePrefix())
+        return FailErrno(errno);
     // A relative link would be read relative to drives/, not to the caller.
     std::string target = WithoutTrailingSlash(AbsoluteUnixPath(unixFolder));
     std::string entry = EntryPath(letter);

@@ -38,9 +38,10 @@ DWORD GetLogicalDrives();
 // whose target is missing.
 UINT GetDriveType(const std::string& root);
 
-// Whether the prefix holds a drive table (its drives/ folder): false, with
-// the last error, when the prefix can't be made or read (TELVORA_PREFIX
-// below a regular file, say); no path can then be mapped.
+// Whether the prefix can hold this machine's drive table, made now if it
+// was missing: false, with the last error, when the prefix can't be made or
+// written (TELVORA_PREFIX below a regular file, a folder of another user);
+// no drive can then be mapped.
 bool DriveTableUsable();
 
 // Point a drive letter at a Unix folder (UTF-8), replacing an earlier entry.

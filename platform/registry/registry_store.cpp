@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 
 #include "platform/prefix/prefix.h"
 
@@ -143,7 +144,33 @@ void PrepareSchema(sqlite3* db) {
     }
 }
 
-sqlite3* ThreadConnection() {
+// What a reader sees of a prefix without a registry: the two empty roots,
+// in memory, so that looking leaves nothing behind on the disk.
+sqlite3* EmptyRegistry() {
+    thread_local CConnection t_empty;
+    if (t_empty.m_db && t_empty.m_pid != getpid())
+        t_empty.m_db = nullptr;
+    if (!t_empty.m_db) {
+        sqlite3* db = nullptr;
+        const int rc =
+            sqlite3_open_v2(":memory:", &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr);
+        t_empty.m_db = db;
+        t_empty.m_pid = getpid();
+        if (rc != SQLITE_OK) {
+            t_empty.Drop();
+            throw CStoreError{StatusFromSqlite(rc)};
+        }
+        try {
+            PrepareSchema(db);
+        } catch (...) {
+            t_empty.Drop();
+            throw;
+        }
+    }
+    return t_empty.m_db;
+}
+
+sqlite3* ThreadConnection(bool write) {
     CConnection& c = g_threadConnection;
     const std::string path = RegistryDatabasePath();
     if (c.m_db && c.m_pid != getpid())
@@ -151,6 +178,12 @@ sqlite3* ThreadConnection() {
     if (c.m_db && (c.m_bBroken || c.m_strPath != path))
         c.Drop();
     if (!c.m_db) {
+        if (!write && access(path.c_str(), F_OK) != 0 && errno == ENOENT)
+            return EmptyRegistry();
+        if (write && !EnsurePrefix())
+            throw CStoreError{static_cast<LONG>(errno == EACCES || errno == EPERM || errno == EROFS
+                                                    ? ERROR_ACCESS_DENIED
+                                                    : ERROR_CANTOPEN)};
         sqlite3* db = nullptr;
         const int rc = sqlite3_open_v2(
             path.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
@@ -228,7 +261,7 @@ std::string CStatement::Bytes(int column) const {
              : std::string();
 }
 
-CTransaction::CTransaction(bool write) : m_db(ThreadConnection()) {
+CTransaction::CTransaction(bool write) : m_db(ThreadConnection(write)) {
     // A transaction left open by an earlier failure must not swallow this one.
     if (!sqlite3_get_autocommit(m_db))
         sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);

@@ -4,6 +4,7 @@
 #include <set>
 
 #include "platform/fs/fs.h"
+#include "platform/process/process.h"
 #include "tests/e2e/e2e_support.h"
 
 namespace fs = std::filesystem;
@@ -247,3 +248,29 @@ TEST_F(SetupInstallTest, PrepareOnlyLeavesTheCourseToTheInstaller) {
 }
 
 }  // namespace
+
+// Looking never makes the prefix; a prefix that can't be made is named with
+// the cause, before anything is mapped or written.
+TEST_F(SetupInstallTest, OnlyAnInstallationMakesThePrefixAndAnUnusableOneIsSaid) {
+    const std::string missing = m_root + "/no-prefix-yet";
+    const std::string errors = m_root + "/stderr.txt";
+    auto runWith = [&](const std::string& prefix, const std::vector<std::string>& command) {
+        std::vector<std::string> args = {"-c", "exec \"$@\" 2>\"$0\"", errors};
+        args.insert(args.end(), command.begin(), command.end());
+        return RunProgramAndWait("/bin/sh", args,
+                                 {{"TELVORA_UI", "headless"}, {"TELVORA_PREFIX", prefix}});
+    };
+    EXPECT_EQ(runWith(missing, {Bin("telvora-reg"), "query", "HKLM\\Software\\Telvora"}), 1);
+    EXPECT_EQ(runWith(missing, {Bin("telvora-setup"), "--uninstall", "jsjyy01", "--yes"}), 3);
+    EXPECT_FALSE(fs::exists(missing));
+
+    WriteFile(m_root + "/plain", "a file, not a folder");
+    EXPECT_EQ(
+        runWith(m_root + "/plain/prefix", {Bin("telvora-setup"), "--cd-folder", m_sample + "/cd1",
+                                           "--dest", m_root + "/courses", "--media", "no"}),
+        2);
+    const std::string said = ReadFile(errors);
+    EXPECT_NE(said.find("prefix " + m_root + "/plain/prefix"), std::string::npos) << said;
+    EXPECT_NE(said.find("Not a directory"), std::string::npos) << said;
+    EXPECT_FALSE(fs::exists(m_course));
+}

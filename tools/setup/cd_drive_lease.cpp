@@ -3,8 +3,11 @@
 #include <filesystem>
 
 #include "common/cd_drive.h"
+#include "platform/error/error.h"
 #include "platform/fs/fs.h"
+#include "platform/prefix/prefix.h"
 #include "platform/registry/registry.h"
+#include "platform/text/text.h"
 
 namespace {
 
@@ -98,9 +101,15 @@ bool CCdDriveLease::MapFolder(const std::string& unixFolder, char wanted, std::s
         *error = "no drive letter from D: to M: is free for the CD";
         return false;
     }
+    std::string why;
+    if (!EnsurePrefix(&why)) {
+        *error = "can't use the prefix " + PrefixDir() + " (TELVORA_PREFIX): " + why;
+        return false;
+    }
     Remember(letter);
     if (!SetDriveTarget(letter, folder.string(), true)) {
-        *error = "can't map " + folder.string() + " as drive " + Root(letter);
+        *error = "can't map " + folder.string() + " as drive " + Root(letter) + " in the prefix " +
+                 PrefixDir() + ": " + text::TrimRight(FormatSystemMessage(GetLastError()));
         Restore();
         return false;
     }

@@ -23,6 +23,32 @@ TEST_F(FsServiceTest, NewPrefixSeesTheUnixTreeAsC) {
     EXPECT_EQ(GetDriveType("1:\\"), static_cast<UINT>(DRIVE_NO_ROOT_DIR));
 }
 
+// Looking at a prefix that is not there shows what a new one would hold and
+// leaves the disk as it was; the first write makes it. A prefix that can't
+// be made is told.
+TEST_F(FsServiceTest, APrefixIsMadeByItsFirstWriterOnly) {
+    const std::string prefix = m_root + "/later/prefix";
+    setenv("TELVORA_PREFIX", prefix.c_str(), 1);
+    EXPECT_EQ(DriveTarget('c'), "/");
+    EXPECT_FALSE(DriveTarget('w'));
+    EXPECT_EQ(GetLogicalDrives(), Bit('c'));
+    EXPECT_EQ(GetDriveType("C:\\"), static_cast<UINT>(DRIVE_FIXED));
+    EXPECT_FALSE(RegGetString(HKEY_LOCAL_MACHINE, "Software\\Telvora\\Drives", "c:"));
+    EXPECT_FALSE(std::filesystem::exists(m_root + "/later"));
+
+    ASSERT_TRUE(SetDriveTarget('w', m_work, false));
+    EXPECT_EQ(DriveTarget('w'), m_work);
+    EXPECT_EQ(DriveTarget('c'), "/");
+    EXPECT_TRUE(std::filesystem::is_symlink(prefix + "/drives/c:"));
+
+    WriteUnix(m_root + "/file", "");
+    setenv("TELVORA_PREFIX", (m_root + "/file/prefix").c_str(), 1);
+    EXPECT_FALSE(DriveTableUsable());
+    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND));
+    EXPECT_FALSE(SetDriveTarget('w', m_work, false));
+    EXPECT_FALSE(RegPutString(HKEY_LOCAL_MACHINE, "Software\\Telvora", "x", "y"));
+}
+
 TEST_F(FsServiceTest, TheRegistryDecidesADrivesType) {
     std::filesystem::create_directory(Work("disc"));
     ASSERT_TRUE(SetDriveTarget('e', Work("disc"), true));

@@ -107,6 +107,25 @@ TEST_F(CRegistryTest, DamagedFileFailsClearlyAndIsLeftAlone) {
     EXPECT_TRUE(RegPutString(HKEY_CURRENT_USER, "Software", "", "x"));
 }
 
+// Reading a prefix without a registry finds nothing and writes nothing: no
+// file, no folder. The first write makes the file, and what it wrote is
+// read back.
+TEST_F(CRegistryTest, ReadingNeverMakesTheRegistry) {
+    const std::string prefix = m_strPrefix + "/not-yet";
+    setenv("TELVORA_PREFIX", prefix.c_str(), 1);
+    HKEY key = nullptr;
+    EXPECT_EQ(RegOpenKeyEx(HKEY_LOCAL_MACHINE, "Software\\Telvora", &key), ERROR_FILE_NOT_FOUND);
+    EXPECT_EQ(RegGetString(HKEY_CURRENT_USER, "Software", "v"), std::nullopt);
+    DWORD size = 0;
+    EXPECT_EQ(RegQueryValueEx(HKEY_CURRENT_USER, "v", nullptr, nullptr, &size),
+              ERROR_FILE_NOT_FOUND);
+    EXPECT_FALSE(std::filesystem::exists(prefix));
+
+    EXPECT_TRUE(RegPutString(HKEY_LOCAL_MACHINE, "Software\\Telvora", "v", "x"));
+    EXPECT_TRUE(std::filesystem::exists(RegistryDatabasePath()));
+    EXPECT_EQ(RegGetString(HKEY_LOCAL_MACHINE, "Software\\Telvora", "v"), "x");
+}
+
 TEST_F(CRegistryTest, ForeignDatabaseIsLeftAlone) {
     sqlite3* db = nullptr;
     ASSERT_EQ(sqlite3_open(RegistryDatabasePath().c_str(), &db), SQLITE_OK);
