@@ -10,6 +10,7 @@
 
 #include "common/cd_drive.h"
 #include "common/program_codes.h"
+#include "common/tool_options.h"
 #include "platform/fs/fs.h"
 #include "platform/prefix/prefix.h"
 #include "platform/process/process.h"
@@ -158,8 +159,8 @@ int SetupMain(const std::vector<std::string>& args) {
     SetupOptions options;
     std::string error;
     if (!ParseSetupArgs(args, &options, &error)) {
-        std::cerr << SetupUsage();
-        return Fail(error);
+        PrintUsageError(std::cerr, "telvora-setup", error);
+        return kExitFailed;
     }
     if (options.help) {
         std::cout << SetupUsage();

@@ -1,5 +1,7 @@
 #include "tools/setup/setup_options.h"
 
+#include "common/tool_options.h"
+
 namespace {
 
 // "E", "E:" or "E:\" (either case) gives 'E'.
@@ -19,15 +21,14 @@ bool ParseDriveLetter(const std::string& s, char* letter) {
     return true;
 }
 
-// Folder names go into answer files, one rule a line.
-bool UsableFolderName(const std::string& s) {
-    if (s.empty())
-        return false;
-    for (unsigned char c : s) {
+// Folder names go into answer files, one rule a line: "" when name can go
+// there, else what option says against it.
+std::string FolderNameProblem(const std::string& option, const std::string& name) {
+    for (unsigned char c : name) {
         if (c < 0x20)
-            return false;
+            return option + ": a folder name must not hold control characters";
     }
-    return true;
+    return "";
 }
 
 }  // namespace
@@ -68,69 +69,54 @@ const char* SetupUsage() {
 
 bool ParseSetupArgs(const std::vector<std::string>& args, SetupOptions* o, std::string* error) {
     *o = SetupOptions{};
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        auto value = [&](std::string* out) {
-            if (i + 1 >= args.size() || args[i + 1].empty()) {
-                *error = arg + " needs a value";
-                return false;
-            }
-            *out = args[++i];
-            return true;
-        };
-        std::string v;
-        if (arg == "--help" || arg == "-h") {
-            o->help = true;
-        } else if (arg == "--cd") {
-            if (!value(&v))
-                return false;
-            if (!ParseDriveLetter(v, &o->cdDrive)) {
-                *error = "--cd needs a drive letter such as E:";
-                return false;
-            }
-        } else if (arg == "--drive") {
-            if (!value(&v))
-                return false;
-            if (!ParseDriveLetter(v, &o->mapDrive) || o->mapDrive < 'D' || o->mapDrive > 'M') {
-                *error = "--drive needs a letter from D: to M: (where the installer looks)";
-                return false;
-            }
-        } else if (arg == "--cd-folder") {
-            if (!value(&o->cdFolder))
-                return false;
-        } else if (arg == "--dest") {
-            if (!value(&o->dest))
-                return false;
-        } else if (arg == "--media") {
-            if (!value(&o->media))
-                return false;
-            if (o->media != "yes" && o->media != "no") {
-                *error = "--media takes yes or no";
-                return false;
-            }
-        } else if (arg == "--next-cd") {
-            if (!value(&v))
-                return false;
-            if (!UsableFolderName(v)) {
-                *error = "--next-cd: a folder name must not hold control characters";
-                return false;
-            }
-            o->nextCds.push_back(v);
-        } else if (arg == "--reinstall") {
-            o->reinstall = true;
-        } else if (arg == "--prepare-only") {
-            o->prepareOnly = true;
-        } else if (arg == "--no-menu-entry") {
-            o->noMenuEntry = true;
-        } else if (arg == "--uninstall") {
-            if (!value(&o->uninstall))
-                return false;
-        } else if (arg == "--yes" || arg == "-y") {
-            o->yes = true;
-        } else {
-            *error = "unknown argument " + arg;
+    CToolOptions line;
+    line.UnknownOption("unknown argument {}").ExtraArgument("unknown argument {}");
+    line.Value("--cd",
+               [o](const std::string& v) {
+                   return ParseDriveLetter(v, &o->cdDrive) ? ""
+                                                           : "--cd needs a drive letter such as E:";
+               })
+        .NotEmpty();
+    line.Value("--drive",
+               [o](const std::string& v) {
+                   return ParseDriveLetter(v, &o->mapDrive) && o->mapDrive >= 'D' &&
+                                  o->mapDrive <= 'M'
+                              ? ""
+                              : "--drive needs a letter from D: to M: (where the installer looks)";
+               })
+        .NotEmpty();
+    line.Value("--cd-folder",
+               [o](const std::string& v) {
+                   o->cdFolder = v;
+                   return FolderNameProblem("--cd-folder", v);
+               })
+        .NotEmpty();
+    line.Value("--dest", &o->dest).NotEmpty();
+    line.Value("--media",
+               [o](const std::string& v) {
+                   o->media = v;
+                   return v == "yes" || v == "no" ? "" : "--media takes yes or no";
+               })
+        .NotEmpty();
+    line.Value("--next-cd",
+               [o](const std::string& v) {
+                   o->nextCds.push_back(v);
+                   return FolderNameProblem("--next-cd", v);
+               })
+        .NotEmpty();
+    line.Flag("--reinstall", &o->reinstall);
+    line.Flag("--prepare-only", &o->prepareOnly);
+    line.Flag("--no-menu-entry", &o->noMenuEntry);
+    line.Value("--uninstall", &o->uninstall).NotEmpty();
+    line.Flag("--yes|-y", &o->yes);
+    switch (line.Parse(args, error)) {
+        case EToolParse::kUsageError:
             return false;
-        }
+        case EToolParse::kHelp:
+            o->help = true;
+            return true;
+        case EToolParse::kRun:
+            break;
     }
     if (!o->uninstall.empty()) {
         const bool installOptions = o->cdDrive != 0 || !o->cdFolder.empty() || o->mapDrive != 0 ||
@@ -152,10 +138,6 @@ bool ParseSetupArgs(const std::vector<std::string>& args, SetupOptions* o, std::
     }
     if (o->mapDrive != 0 && o->cdFolder.empty()) {
         *error = "--drive goes with --cd-folder";
-        return false;
-    }
-    if (!o->cdFolder.empty() && !UsableFolderName(o->cdFolder)) {
-        *error = "--cd-folder: a folder name must not hold control characters";
         return false;
     }
     return true;

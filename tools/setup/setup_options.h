@@ -35,6 +35,6 @@ struct SetupOptions {
 const char* SetupUsage();
 
 // Parses args (without the program name). False with *error set on a bad
-// command line.
+// command line; --help or -h stops the reading with help set.
 bool ParseSetupArgs(const std::vector<std::string>& args, SetupOptions* options,
                     std::string* error);

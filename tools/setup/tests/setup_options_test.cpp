@@ -73,4 +73,15 @@ TEST(SetupOptionsTest, RefusesBadCommandLines) {
     }
 }
 
+TEST(SetupOptionsTest, UsageErrorsSayWhatAndHelpStopsTheReading) {
+    SetupOptions o;
+    std::string error;
+    EXPECT_FALSE(ParseSetupArgs({"--cd=E:"}, &o, &error));  // a value is the next argument
+    EXPECT_EQ(error, "unknown argument --cd=E:");
+    EXPECT_FALSE(ParseSetupArgs({"--uninstall", ""}, &o, &error));
+    EXPECT_EQ(error, "--uninstall needs a value");
+    ASSERT_TRUE(ParseSetupArgs({"--cd", "E:", "-h", "--frobnicate", "--yes"}, &o, &error));
+    EXPECT_TRUE(o.help);
+}
+
 }  // namespace
