@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "common/tool_options.h"
 #include "platform/com/control_container.h"
 #include "platform/fs/fs.h"
 #include "platform/ui/app.h"
@@ -15,7 +16,7 @@ int main(int argc, char** argv) {
     std::string error;
     std::optional<COcxArgs> parsed = ParseOcxArgs(args, &error);
     if (!parsed) {
-        std::cerr << "telvora-ocx: " << error << "\n\n" << kOcxUsage;
+        PrintUsageError(std::cerr, "telvora-ocx", error);
         return kOcxUsageError;
     }
     switch (parsed->command) {

@@ -1,5 +1,9 @@
 #include "tools/ocx/ocx_args.h"
 
+#include <utility>
+
+#include "common/tool_options.h"
+
 const char* const kOcxUsage =
     "usage: telvora-ocx regsvr MODULE\n"
     "       telvora-ocx unregsvr MODULE\n"
@@ -22,76 +26,71 @@ const char* const kOcxUsage =
     "\n"
     "example: telvora-ocx call CORVANE.CorvaneCtrl.1 GetCdDrive , FindInfo chem7\n";
 
-std::optional<COcxArgs> ParseOcxArgs(const std::vector<std::string>& args, std::string* error) {
-    COcxArgs parsed;
-    if (args.empty()) {
-        *error = "no command given";
-        return std::nullopt;
-    }
-    const std::string& command = args[0];
-    if (command == "-h" || command == "--help" || command == "/?" || command == "help") {
-        if (args.size() != 1) {
-            *error = "help takes no arguments";
-            return std::nullopt;
-        }
-        return parsed;
-    }
-    if (command == "regsvr" || command == "unregsvr") {
-        if (args.size() != 2 || args[1].empty()) {
-            *error = command + " takes exactly one MODULE";
-            return std::nullopt;
-        }
-        parsed.command =
-            command == "regsvr" ? COcxArgs::Command::Register : COcxArgs::Command::Unregister;
-        parsed.module = args[1];
-        return parsed;
-    }
-    if (command == "host") {
-        if (args.size() != 1) {
-            *error = "host takes no arguments";
-            return std::nullopt;
-        }
-        parsed.command = COcxArgs::Command::Host;
-        return parsed;
-    }
-    if (command != "call") {
-        *error = "unknown command \"" + command + "\"";
-        return std::nullopt;
-    }
-    parsed.command = COcxArgs::Command::Call;
-    if (args.size() < 2 || args[1].empty()) {
-        *error = "call needs a ProgID or {CLSID}";
-        return std::nullopt;
-    }
-    parsed.object = args[1];
+namespace {
+
+// The words after "call PROGID": calls separated by lone ","s.
+bool SplitCalls(const std::vector<std::string>& words, std::vector<COcxCall>* calls,
+                std::string* error) {
     COcxCall current;
     bool expectMethod = true;
-    for (std::size_t i = 2; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (arg == ",") {
+    for (const std::string& word : words) {
+        if (word == ",") {
             if (expectMethod) {
                 *error = "a \",\" must follow a METHOD";
-                return std::nullopt;
+                return false;
             }
-            parsed.calls.push_back(std::move(current));
+            calls->push_back(std::move(current));
             current = COcxCall();
             expectMethod = true;
         } else if (expectMethod) {
-            if (arg.empty()) {
+            if (word.empty()) {
                 *error = "empty METHOD name";
-                return std::nullopt;
+                return false;
             }
-            current.method = arg;
+            current.method = word;
             expectMethod = false;
         } else {
-            current.args.push_back(arg);
+            current.args.push_back(word);
         }
     }
     if (expectMethod) {
-        *error = parsed.calls.empty() ? "call needs at least one METHOD"
-                                      : "a METHOD must follow the last \",\"";
-        return std::nullopt;
+        *error = calls->empty() ? "call needs at least one METHOD"
+                                : "a METHOD must follow the last \",\"";
+        return false;
     }
-    parsed.calls.push_back(std::move(current));
+    calls->push_back(std::move(current));
+    return true;
+}
+
+}  // namespace
+
+std::optional<COcxArgs> ParseOcxArgs(const std::vector<std::string>& args, std::string* error) {
+    COcxArgs parsed;
+    const auto choose = [&parsed](COcxArgs::Command command) {
+        return [&parsed, command] { parsed.command = command; };
+    };
+    // No options: "-x" is a module, an object or a method's argument.
+    CToolOptions line;
+    line.NoOptions();
+    line.Command("help|-h|--help|/?", choose(COcxArgs::Command::Help))
+        .ExtraArgument("help takes no arguments");
+    for (const auto& [name, command] : {std::pair{"regsvr", COcxArgs::Command::Register},
+                                        std::pair{"unregsvr", COcxArgs::Command::Unregister}}) {
+        const std::string oneModule = std::string(name) + " takes exactly one MODULE";
+        line.Command(name, choose(command))
+            .ExtraArgument(oneModule)
+            .Positional("MODULE", &parsed.module)
+            .NotEmpty()
+            .Missing(oneModule);
+    }
+    line.Command("host", choose(COcxArgs::Command::Host)).ExtraArgument("host takes no arguments");
+    std::vector<std::string> words;
+    CToolOptions& call = line.Command("call", choose(COcxArgs::Command::Call));
+    call.Positional("PROGID", &parsed.object).NotEmpty().Missing("call needs a ProgID or {CLSID}");
+    call.Rest(&words);
+    if (line.Parse(args, error) != EToolParse::kRun)
+        return std::nullopt;
+    if (parsed.command == COcxArgs::Command::Call && !SplitCalls(words, &parsed.calls, error))
+        return std::nullopt;
     return parsed;
 }

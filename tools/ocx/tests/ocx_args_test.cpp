@@ -41,6 +41,7 @@ TEST(OcxArgsTest, UsageErrorsSayWhat) {
     EXPECT_NE(error.find("unknown command"), std::string::npos);
     EXPECT_FALSE(Parse({"regsvr"}, &error));
     EXPECT_FALSE(Parse({"regsvr", "a.so", "b.so"}, &error));
+    EXPECT_EQ(error, "regsvr takes exactly one MODULE");
     EXPECT_FALSE(Parse({"call"}, &error));
     EXPECT_FALSE(Parse({"call", "X.Y.1"}, &error));
     EXPECT_NE(error.find("at least one METHOD"), std::string::npos);
@@ -48,14 +49,21 @@ TEST(OcxArgsTest, UsageErrorsSayWhat) {
     EXPECT_FALSE(Parse({"call", "X.Y.1", "A", ",", ",", "B"}, &error));
     EXPECT_FALSE(Parse({"call", "X.Y.1", ""}, &error));
     EXPECT_FALSE(Parse({"--help", "x"}, &error));
+    EXPECT_EQ(error, "help takes no arguments");
 
     auto reg = Parse({"unregsvr", "build/bin/libcorvane.so"});
     ASSERT_TRUE(reg);
     EXPECT_EQ(reg->command, COcxArgs::Command::Unregister);
     EXPECT_EQ(reg->module, "build/bin/libcorvane.so");
-    auto help = Parse({"--help"});
+    auto help = Parse({"/?"});
     ASSERT_TRUE(help);
     EXPECT_EQ(help->command, COcxArgs::Command::Help);
+}
+
+TEST(OcxArgsTest, WordsLikeOptionsAreArguments) {
+    auto parsed = Parse({"call", "X.Y.1", "PutInfo", "-1", "--help", "--"});
+    ASSERT_TRUE(parsed);
+    EXPECT_EQ(parsed->calls[0].args, (std::vector<std::string>{"-1", "--help", "--"}));
 }
 
 TEST(OcxTextTest, ArgumentsMustBeUtf8) {
