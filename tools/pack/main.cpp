@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "common/tool_options.h"
 #include "tools/pack/pack_args.h"
 #include "tools/pack/pack_folder.h"
 
@@ -12,7 +13,7 @@ int main(int argc, char** argv) {
     std::string error;
     const std::optional<CPackArgs> parsed = ParsePackArgs(args, &error);
     if (!parsed) {
-        std::cerr << "telvora-pack: " << error << "\nType \"telvora-pack --help\" for usage.\n";
+        PrintUsageError(std::cerr, "telvora-pack", error);
         return 2;
     }
     if (parsed->m_bHelp) {

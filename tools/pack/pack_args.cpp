@@ -1,5 +1,7 @@
 #include "tools/pack/pack_args.h"
 
+#include "common/tool_options.h"
+
 const char* const kPackUsage =
     "usage: telvora-pack ARCHIVE FOLDER [--top NAME]\n"
     "\n"
@@ -17,48 +19,20 @@ const char* const kPackUsage =
 
 std::optional<CPackArgs> ParsePackArgs(const std::vector<std::string>& args, std::string* error) {
     CPackArgs parsed;
-    std::vector<std::string> positional;
-    bool topGiven = false;
-    bool optionsEnded = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        if (optionsEnded || arg.empty() || arg[0] != '-' || arg == "-") {
-            positional.push_back(arg);
-        } else if (arg == "--") {
-            optionsEnded = true;
-        } else if (arg == "--help" || arg == "-h") {
-            parsed.m_bHelp = true;
-            return parsed;
-        } else if (arg == "--top" || arg.rfind("--top=", 0) == 0) {
-            if (topGiven) {
-                *error = "--top is given twice";
-                return std::nullopt;
-            }
-            topGiven = true;
-            if (arg == "--top") {
-                if (i + 1 >= args.size()) {
-                    *error = "--top needs a name";
-                    return std::nullopt;
-                }
-                parsed.m_strTop = args[++i];
-            } else {
-                parsed.m_strTop = arg.substr(6);
-            }
-            if (parsed.m_strTop.empty()) {
-                *error = "--top needs a name";
-                return std::nullopt;
-            }
-        } else {
-            *error = "unknown option " + arg;
+    CToolOptions line;
+    line.AttachedValues();
+    line.Value("--top", &parsed.m_strTop).NotEmpty().Missing("--top needs a name").Once();
+    const char* const both = "ARCHIVE and FOLDER are both needed";
+    line.Positional("ARCHIVE", &parsed.m_strArchive).Missing(both);
+    line.Positional("FOLDER", &parsed.m_strFolder).Missing(both);
+    switch (line.Parse(args, error)) {
+        case EToolParse::kUsageError:
             return std::nullopt;
-        }
+        case EToolParse::kHelp:
+            parsed.m_bHelp = true;
+            break;
+        case EToolParse::kRun:
+            break;
     }
-    if (positional.size() != 2) {
-        *error = positional.size() < 2 ? "ARCHIVE and FOLDER are both needed"
-                                       : "too many arguments: " + positional[2];
-        return std::nullopt;
-    }
-    parsed.m_strArchive = positional[0];
-    parsed.m_strFolder = positional[1];
     return parsed;
 }

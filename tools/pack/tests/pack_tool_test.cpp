@@ -45,4 +45,6 @@ TEST(PackTool, ShowsUsageAndRefusesWrongCommandLines) {
         EXPECT_EQ(Pack(args, &err), 2) << args;
         EXPECT_NE(err.find("telvora-pack --help"), std::string::npos) << args << ": " << err;
     }
+    EXPECT_EQ(Pack("a b --top=", &err), 2);
+    EXPECT_EQ(err, "telvora-pack: --top needs a name\nType \"telvora-pack --help\" for usage.\n");
 }
