@@ -4,6 +4,7 @@
 #include <climits>
 #include <span>
 
+#include "platform/text/number.h"
 #include "platform/text/text.h"
 
 namespace {
@@ -187,35 +188,17 @@ int LeadingInteger(std::string_view value) {
     std::size_t i = 0;
     while (i < value.size() && text::IsWhite(value[i]))
         ++i;
-    bool negative = false;
-    if (i < value.size() && (value[i] == '+' || value[i] == '-'))
-        negative = value[i++] == '-';
-    long long n = 0;
-    for (; i < value.size() && value[i] >= '0' && value[i] <= '9'; ++i) {
-        n = n * 10 + (value[i] - '0');
-        if (n > static_cast<long long>(INT_MAX) + 1)
-            break;
-    }
-    if (negative)
-        return n > static_cast<long long>(INT_MAX) ? INT_MIN : static_cast<int>(-n);
-    return n > INT_MAX ? INT_MAX : static_cast<int>(n);
+    // A '+' takes no '-' after it: "+-5" has no digits for atoi.
+    const bool plus = i < value.size() && value[i] == '+';
+    return static_cast<int>(text::ParseDecimal(value.substr(i + (plus ? 1 : 0)), plus ? 0 : INT_MIN,
+                                               INT_MAX, text::NumberExtent::kPrefix,
+                                               text::OutOfRange::kClamp)
+                                .value_or(0));
 }
 
 std::optional<int> WholeNumber(std::string_view value) {
-    if (value.empty() || value.find_first_not_of("0123456789") != std::string_view::npos)
-        return std::nullopt;
-    // Leading zeros are harmless; the digits after them must fit.
-    std::size_t first = value.find_first_not_of('0');
-    if (first == std::string_view::npos)
-        return 0;
-    if (value.size() - first > 10)
-        return std::nullopt;
-    long long n = 0;
-    for (char c : value.substr(first))
-        n = n * 10 + (c - '0');
-    if (n > INT_MAX)
-        return std::nullopt;
-    return static_cast<int>(n);
+    const std::optional<std::int64_t> n = text::ParseDecimal(value, 0, INT_MAX);
+    return n ? std::optional<int>(static_cast<int>(*n)) : std::nullopt;
 }
 
 std::vector<std::string> SplitTextLines(std::string_view text) {

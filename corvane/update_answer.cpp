@@ -5,6 +5,7 @@
 
 #include "common/course_format.h"
 #include "platform/net/query_value.h"
+#include "platform/text/number.h"
 #include "platform/text/text.h"
 
 namespace {
@@ -88,15 +89,9 @@ std::size_t CountFields(const std::vector<std::string>& fields) {
 }
 
 std::int64_t SizeOf(std::string_view sizeText) {
-    std::int64_t n = 0;
-    for (char c : sizeText) {
-        if (c < '0' || c > '9')
-            break;
-        if (n > (INT64_MAX - 9) / 10)
-            return INT64_MAX;
-        n = n * 10 + (c - '0');
-    }
-    return n;
+    return text::ParseDecimal(sizeText, 0, INT64_MAX, text::NumberExtent::kPrefix,
+                              text::OutOfRange::kClamp)
+        .value_or(0);
 }
 
 bool ParsePackages(const std::vector<std::string>& fields, std::size_t n,

@@ -2,13 +2,14 @@
 // VBScript, and what replaces them and the controls. One pass over the
 // page's tokens; what no rule takes is copied byte for byte.
 #include <algorithm>
-#include <cstdlib>
+#include <climits>
 
 #include "browser/rewrite/html_scanner.h"
 #include "browser/rewrite/object_rules.h"
 #include "browser/rewrite/page_rewrite.h"
 #include "browser/rewrite/text_codec.h"
 #include "browser/vbscript/vbscript.h"
+#include "platform/text/number.h"
 
 using namespace rewrite;
 
@@ -173,7 +174,11 @@ private:
         for (; m_lineAt < at && m_lineAt < m_page.size(); ++m_lineAt)
             m_line += m_page[m_lineAt] == '\n' ? 1 : 0;
         for (const std::string& p : problems) {
-            long n = p.compare(0, 5, "line ") == 0 ? std::strtol(p.c_str() + 5, nullptr, 10) : 0;
+            const std::int64_t n = p.compare(0, 5, "line ") == 0
+                                       ? text::ParseDecimal(std::string_view(p).substr(5), 1,
+                                                            INT_MAX, text::NumberExtent::kPrefix)
+                                             .value_or(0)
+                                       : 0;
             size_t colon = p.find(": ");
             std::string message = n > 0 && colon != std::string::npos ? p.substr(colon + 2) : p;
             m_result.problems.push_back("line " + std::to_string(m_line + (n > 0 ? n - 1 : 0)) +

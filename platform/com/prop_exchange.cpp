@@ -1,8 +1,8 @@
 #include "platform/com/prop_exchange.h"
 
-#include <cerrno>
 #include <climits>
-#include <cstdlib>
+
+#include "platform/text/number.h"
 
 namespace com {
 
@@ -67,12 +67,14 @@ bool CPropExchange::Parse(const std::string& text, std::map<std::string, std::in
         if (number.empty() || number.find_first_not_of("+-0123456789") != std::string::npos) {
             return false;
         }
-        errno = 0;
-        char* stop = nullptr;
-        long long value = std::strtoll(number.c_str(), &stop, 10);
-        if (errno != 0 || *stop != '\0' || value < INT32_MIN || value > UINT32_MAX) {
+        // One sign; a '+' takes no '-' after it.
+        const bool plus = number[0] == '+';
+        const std::optional<std::int64_t> read = text::ParseDecimal(
+            std::string_view(number).substr(plus ? 1 : 0), plus ? 0 : INT32_MIN, UINT32_MAX);
+        if (!read) {
             return false;
         }
+        const std::int64_t value = *read;
         // Versions are written as unsigned numbers: keep their bits.
         parsed[line.substr(0, eq)] = static_cast<std::int32_t>(static_cast<std::uint32_t>(
             value < 0 ? static_cast<std::uint32_t>(static_cast<std::int32_t>(value))

@@ -1,9 +1,9 @@
 #include "platform/com/variant.h"
 
-#include <cerrno>
 #include <climits>
-#include <cstdlib>
 #include <utility>
+
+#include "platform/text/number.h"
 
 namespace {
 
@@ -31,26 +31,18 @@ HRESULT ParseI4(std::u16string_view s, std::int32_t* out) {
     if (s.empty()) {
         return DISP_E_TYPEMISMATCH;
     }
-    std::int64_t value = 0;
-    bool overflow = false;
+    std::string digits(negative ? "-" : "");
     for (char16_t c : s) {
         if (c < u'0' || c > u'9') {
             return DISP_E_TYPEMISMATCH;
         }
-        // Keep reading after an overflow, so that "12x" beyond range is still
-        // a mismatch rather than an overflow.
-        if (!overflow) {
-            value = value * 10 + (c - u'0');
-            overflow = value > std::int64_t{INT32_MAX} + 1;
-        }
+        digits += static_cast<char>(c);
     }
-    if (negative) {
-        value = -value;
-    }
-    if (overflow || value > INT32_MAX || value < INT32_MIN) {
+    const std::optional<std::int64_t> value = text::ParseDecimal(digits, INT32_MIN, INT32_MAX);
+    if (!value) {
         return DISP_E_OVERFLOW;
     }
-    *out = static_cast<std::int32_t>(value);
+    *out = static_cast<std::int32_t>(*value);
     return S_OK;
 }
 

@@ -23,6 +23,7 @@
 
 #include "platform/fs/fs.h"
 #include "platform/fs/fs_internal.h"
+#include "platform/text/number.h"
 
 const char kScratchPrefix[] = ".tv-scratch-";
 
@@ -156,18 +157,13 @@ bool IsStaleScratchName(std::string_view name) {
     if (name.substr(0, prefix.size()) != prefix)
         return false;
     std::string_view rest = name.substr(prefix.size());
-    std::size_t dash = rest.find('-');
-    if (dash == 0 || dash == std::string_view::npos || dash > 9)
+    const std::size_t dash = rest.find('-');
+    const std::optional<std::int64_t> pid =
+        dash == std::string_view::npos ? std::nullopt
+                                       : text::ParseDecimal(rest.substr(0, dash), 1, INT_MAX);
+    if (!pid || *pid == getpid())
         return false;
-    long pid = 0;
-    for (char c : rest.substr(0, dash)) {
-        if (c < '0' || c > '9')
-            return false;
-        pid = pid * 10 + (c - '0');
-    }
-    if (pid == getpid())
-        return false;
-    return kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
+    return kill(static_cast<pid_t>(*pid), 0) != 0 && errno == ESRCH;
 }
 
 mode_t ProcessUmask() {

@@ -9,6 +9,7 @@
 #include <thread>  // std::chrono's clocks without <chrono>'s formatting literals
 
 #include "platform/net/wininet.h"
+#include "platform/text/number.h"
 
 namespace net {
 
@@ -72,17 +73,8 @@ CURLM* Multi(void* p) {
 
 long StallSecondsFromEnvironment() {
     const char* value = std::getenv("TELVORA_HTTP_STALL");
-    if (!value || !*value || std::strlen(value) > 6)
-        return kDefaultStallSeconds;
-    long seconds = 0;
-    for (const char* p = value; *p; ++p) {
-        if (*p < '0' || *p > '9')
-            return kDefaultStallSeconds;
-        seconds = seconds * 10 + (*p - '0');
-    }
-    if (seconds < 1 || seconds > kMaxStallSeconds)
-        return kDefaultStallSeconds;
-    return seconds;
+    return static_cast<long>(
+        text::ParseDecimal(value ? value : "", 1, kMaxStallSeconds).value_or(kDefaultStallSeconds));
 }
 
 CHttpTransfer::CHttpTransfer() {

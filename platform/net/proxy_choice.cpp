@@ -9,6 +9,7 @@
 
 #include "platform/net/host_text_internal.h"
 #include "platform/net/wininet.h"
+#include "platform/text/number.h"
 #include "platform/text/text.h"
 
 namespace net {
@@ -62,19 +63,6 @@ bool PrefixMatches(const IpAddress& a, const IpAddress& b, int bits) {
     return (a.bytes[whole] & mask) == (b.bytes[whole] & mask);
 }
 
-bool ParseBits(std::string_view digits, int* bits) {
-    if (digits.empty() || digits.size() > 3)
-        return false;
-    int value = 0;
-    for (char c : digits) {
-        if (c < '0' || c > '9')
-            return false;
-        value = value * 10 + (c - '0');
-    }
-    *bits = value;
-    return true;
-}
-
 bool EntryMatches(std::string_view host, const IpAddress& hostIp, std::string_view entry) {
     if (hostIp.size) {
         std::string_view address = entry;
@@ -82,8 +70,11 @@ bool EntryMatches(std::string_view host, const IpAddress& hostIp, std::string_vi
         const std::size_t slash = entry.find('/');
         if (slash != std::string_view::npos) {
             address = entry.substr(0, slash);
-            if (!ParseBits(entry.substr(slash + 1), &bits))
+            const std::optional<std::int64_t> prefix =
+                text::ParseDecimal(entry.substr(slash + 1), 0, 128);
+            if (!prefix)
                 return false;
+            bits = static_cast<int>(*prefix);
         }
         const IpAddress entryIp = ParseIp(StripBrackets(address));
         if (entryIp.size)

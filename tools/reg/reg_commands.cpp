@@ -1,10 +1,12 @@
 #include "tools/reg/reg_commands.h"
 
+#include <charconv>
 #include <cstdio>
 #include <istream>
 #include <ostream>
 #include <vector>
 
+#include "platform/text/number.h"
 #include "platform/text/text.h"
 
 namespace {
@@ -105,23 +107,17 @@ bool ValueExists(HKEY key, const std::string& wanted) {
 // Decimal or 0x-prefixed hexadecimal, up to 0xFFFFFFFF.
 bool ParseDword(const std::string& s, DWORD* value) {
     const bool hex = s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X');
-    const std::string digits = hex ? s.substr(2) : s;
-    if (digits.empty())
-        return false;
     std::uint64_t v = 0;
-    for (const char c : digits) {
-        int d = -1;
-        if (c >= '0' && c <= '9')
-            d = c - '0';
-        if (hex && c >= 'a' && c <= 'f')
-            d = c - 'a' + 10;
-        if (hex && c >= 'A' && c <= 'F')
-            d = c - 'A' + 10;
-        if (d < 0)
+    if (hex) {
+        const char* last = s.data() + s.size();
+        auto [stop, ec] = std::from_chars(s.data() + 2, last, v, 16);
+        if (ec != std::errc() || stop != last || v > 0xffffffffu)
             return false;
-        v = v * (hex ? 16 : 10) + static_cast<std::uint64_t>(d);
-        if (v > 0xffffffffu)
+    } else {
+        const std::optional<std::int64_t> n = text::ParseDecimal(s, 0, 0xffffffff);
+        if (!n)
             return false;
+        v = static_cast<std::uint64_t>(*n);
     }
     *value = static_cast<DWORD>(v);
     return true;

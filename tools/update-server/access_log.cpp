@@ -2,6 +2,8 @@
 
 #include <cstdlib>
 
+#include "platform/text/number.h"
+
 namespace {
 
 // Days since 1970-01-01 to a civil date (proleptic Gregorian).
@@ -58,7 +60,8 @@ std::string CommonLogTime(std::time_t when) {
                                           "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
     const std::string iso = UtcTimeText(when);  // YYYY-MM-DDTHH:MM:SSZ
     const std::size_t t = iso.find('T');
-    const int month = std::atoi(iso.c_str() + t - 5);
+    const auto month =
+        text::ParseDecimal(std::string_view(iso).substr(t - 5, 2), 1, 12).value_or(1);
     return iso.substr(t - 2, 2) + "/" + kMonths[(month + 11) % 12] + "/" + iso.substr(0, t - 6) +
            ":" + iso.substr(t + 1, 8) + " +0000";
 }

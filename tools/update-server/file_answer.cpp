@@ -1,8 +1,9 @@
 #include "tools/update-server/file_answer.h"
 
-#include <charconv>
 #include <cstdio>
 #include <vector>
+
+#include "platform/text/number.h"
 
 namespace {
 
@@ -33,8 +34,10 @@ void CivilFromDays(std::int64_t z, std::int64_t* y, unsigned* m, unsigned* d) {
 }
 
 bool Number(std::string_view text, std::int64_t* value) {
-    auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), *value);
-    return !text.empty() && ec == std::errc() && ptr == text.data() + text.size();
+    const std::optional<std::int64_t> n = text::ParseDecimal(text, 0, INT64_MAX);
+    if (n)
+        *value = *n;
+    return n.has_value();
 }
 
 int MonthIndex(std::string_view name) {
@@ -117,8 +120,10 @@ ERange ParseRange(std::string_view header, std::uint64_t size, std::uint64_t* fi
     const std::string_view b = spec.substr(dash + 1);
     std::uint64_t from = 0, to = 0;
     auto parse = [](std::string_view t, std::uint64_t* v) {
-        auto [ptr, ec] = std::from_chars(t.data(), t.data() + t.size(), *v);
-        return !t.empty() && ec == std::errc() && ptr == t.data() + t.size();
+        const std::optional<std::int64_t> n = text::ParseDecimal(t, 0, INT64_MAX);
+        if (n)
+            *v = static_cast<std::uint64_t>(*n);
+        return n.has_value();
     };
     if (a.empty()) {
         // The last b bytes.

@@ -1,18 +1,8 @@
 // ParseListenAddress (http_server.h): the text of a listening address.
-#include <charconv>
-
+#include "platform/text/number.h"
 #include "tools/update-server/http_server.h"
 
 namespace {
-
-bool ParsePort(std::string_view text, unsigned* port) {
-    unsigned value = 0;
-    auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (text.empty() || ec != std::errc() || ptr != text.data() + text.size() || value > 65535)
-        return false;
-    *port = value;
-    return true;
-}
 
 bool IsDottedQuad(std::string_view text) {
     int parts = 0;
@@ -20,10 +10,7 @@ bool IsDottedQuad(std::string_view text) {
     while (true) {
         const std::size_t dot = text.find('.', start);
         const std::string_view part = text.substr(start, dot - start);
-        unsigned value = 0;
-        auto [ptr, ec] = std::from_chars(part.data(), part.data() + part.size(), value);
-        if (part.empty() || part.size() > 3 || ec != std::errc() ||
-            ptr != part.data() + part.size() || value > 255)
+        if (part.size() > 3 || !text::ParseDecimal(part, 0, 255))
             return false;
         ++parts;
         if (dot == std::string_view::npos)
@@ -48,18 +35,19 @@ bool IsIpv6Text(std::string_view text) {
 
 bool ParseListenAddress(const std::string& text, std::string* address, unsigned* port,
                         std::string* error) {
-    const std::size_t colon = text.rfind(':');
-    if (colon == std::string::npos) {
+    // The server's address is numeric and its port is always given; 0 lets
+    // the kernel choose one.
+    const std::optional<text::HostPort> split = text::SplitHostPort(text, 0);
+    if (text.find(':') == std::string::npos) {
         *error = "--listen wants ADDRESS:PORT, such as 127.0.0.1:8080 (got \"" + text + "\")";
         return false;
     }
-    std::string host = text.substr(0, colon);
-    if (!ParsePort(std::string_view(text).substr(colon + 1), port)) {
+    if (!split || !split->port) {
         *error = "the port in \"" + text + "\" is not a number from 0 to 65535";
         return false;
     }
-    if (host.size() >= 2 && host.front() == '[' && host.back() == ']') {
-        host = host.substr(1, host.size() - 2);
+    std::string host = split->host;
+    if (split->bracketed) {
         if (!IsIpv6Text(host)) {
             *error = "\"" + host + "\" is not an IPv6 address";
             return false;
@@ -72,5 +60,6 @@ bool ParseListenAddress(const std::string& text, std::string* address, unsigned*
         return false;
     }
     *address = host;
+    *port = *split->port;
     return true;
 }

@@ -1,11 +1,11 @@
 #include "tools/update-server/package_store.h"
 
 #include <algorithm>
-#include <charconv>
 #include <filesystem>
 #include <thread>
 
 #include "platform/serverio/server_files.h"
+#include "platform/text/number.h"
 #include "platform/text/text.h"
 #include "tools/update-server/file_io.h"
 #include "tools/update-server/package_names.h"
@@ -28,12 +28,11 @@ std::vector<CPackage> ParseIndex(std::string_view textView) {
             continue;
         CPackage p;
         p.code = line.substr(0, blank);
-        const std::string sizeText = text::TrimLeft(line.substr(blank));
-        const char* first = sizeText.data();
-        const char* last = first + sizeText.size();
-        auto [ptr, ec] = std::from_chars(first, last, p.size);
-        if (!IsPackageCode(p.code) || ec != std::errc() || ptr != last)
+        const std::optional<std::int64_t> size =
+            text::ParseDecimal(text::TrimLeft(line.substr(blank)), 0, INT64_MAX);
+        if (!IsPackageCode(p.code) || !size)
             continue;
+        p.size = static_cast<decltype(p.size)>(*size);
         packages.push_back(p);
     }
     std::stable_sort(packages.begin(), packages.end(),

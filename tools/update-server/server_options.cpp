@@ -1,7 +1,6 @@
 #include "tools/update-server/server_options.h"
 
-#include <charconv>
-
+#include "platform/text/number.h"
 #include "tools/update-server/http_server.h"
 
 namespace {
@@ -11,13 +10,10 @@ constexpr unsigned kMaxConnections = 100000;
 
 // A whole number from 1 to max.
 bool TakeCount(const std::string& value, unsigned max, unsigned* out) {
-    unsigned n = 0;
-    auto [ptr, ec] = std::from_chars(value.data(), value.data() + value.size(), n);
-    if (value.empty() || ec != std::errc() || ptr != value.data() + value.size() || n == 0 ||
-        n > max)
-        return false;
-    *out = n;
-    return true;
+    const std::optional<std::int64_t> n = text::ParseDecimal(value, 1, max);
+    if (n)
+        *out = static_cast<unsigned>(*n);
+    return n.has_value();
 }
 
 // name's value: the next argument, or the text after '='.
@@ -52,15 +48,11 @@ bool ParseServe(const std::vector<std::string>& args, CServerOptions* o, std::st
         } else if (IsOption(args[i], "--timeout")) {
             if (!TakeValue(args, &i, "--timeout", &value, error))
                 return false;
-            unsigned seconds = 0;
-            auto [ptr, ec] = std::from_chars(value.data(), value.data() + value.size(), seconds);
-            if (value.empty() || ec != std::errc() || ptr != value.data() + value.size() ||
-                seconds == 0 || seconds > kMaxIdleTimeoutSeconds) {
+            if (!TakeCount(value, kMaxIdleTimeoutSeconds, &o->idleTimeoutSeconds)) {
                 *error = "--timeout wants a number of seconds from 1 to " +
                          std::to_string(kMaxIdleTimeoutSeconds);
                 return false;
             }
-            o->idleTimeoutSeconds = seconds;
         } else if (IsOption(args[i], "--head-timeout")) {
             if (!TakeValue(args, &i, "--head-timeout", &value, error))
                 return false;

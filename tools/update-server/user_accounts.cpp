@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <thread>
 
+#include "platform/text/number.h"
 #include "platform/text/text.h"
 #include "tools/update-server/file_io.h"
 #include "tools/update-server/url_escapes.h"
@@ -58,11 +59,11 @@ bool ParseUserLine(std::string_view line, CUserRecord* record) {
         return false;
     CUserRecord r;
     r.name = PercentDecode(parts[0]);
-    auto [ptr, ec] =
-        std::from_chars(parts[2].data(), parts[2].data() + parts[2].size(), r.hash.iterations);
-    if (ec != std::errc() || ptr != parts[2].data() + parts[2].size() || r.hash.iterations == 0 ||
-        r.hash.iterations > kMaxPasswordIterations)
+    const std::optional<std::int64_t> iterations =
+        text::ParseDecimal(parts[2], 1, kMaxPasswordIterations);
+    if (!iterations)
         return false;
+    r.hash.iterations = static_cast<decltype(r.hash.iterations)>(*iterations);
     if (!FromHex(parts[3], &r.hash.salt) || r.hash.salt.empty() ||
         !FromHex(parts[4], &r.hash.hash) || r.hash.hash.size() != kHashBytes)
         return false;

@@ -1,9 +1,11 @@
 #include "platform/ui/headless/answers.h"
 
 #include <cctype>
+#include <climits>
 #include <filesystem>
 #include <optional>
 
+#include "platform/text/number.h"
 #include "platform/text/text.h"
 
 namespace ui::headless {
@@ -157,17 +159,12 @@ private:
 
     int Number(const std::string& what) {
         std::string word = Word(what);
-        long long value = 0;
-        for (char c : word) {
-            if (!std::isdigit(static_cast<unsigned char>(c))) {
-                throw CLineError("expected " + what + ", found '" + word + "'");
-            }
-            value = value * 10 + (c - '0');
-            if (value > 0x7FFFFFFF) {
-                throw CLineError("the number " + word + " is too large");
-            }
-        }
-        return static_cast<int>(value);
+        if (word.empty() || word.find_first_not_of("0123456789") != std::string::npos)
+            throw CLineError("expected " + what + ", found '" + word + "'");
+        const std::optional<std::int64_t> value = text::ParseDecimal(word, 0, INT_MAX);
+        if (!value)
+            throw CLineError("the number " + word + " is too large");
+        return static_cast<int>(*value);
     }
 
     char Drive() {

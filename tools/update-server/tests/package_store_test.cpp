@@ -35,12 +35,13 @@ TEST(PackageIndexTest, ReadsWhatItWritesAndSkipsTheRest) {
         "03070101 -5\n"                       // negative size
         "03070102 5kb\n"                      // trailing text
         "03070103 99999999999999999999999\n"  // does not fit
+        "03070105 9223372036854775808\n"      // larger than any file
         "03070104\n"                          // no size
         "03060501 999\n"                      // repeated code: the first stays
-        "03080101 18446744073709551615");
+        "03080101 9223372036854775807");
     EXPECT_EQ(Codes(mixed), (std::vector<std::string>{"03052301", "03060501", "03080101"}));
     EXPECT_EQ(mixed[1].size, 800u);
-    EXPECT_EQ(mixed[2].size, 18446744073709551615u);
+    EXPECT_EQ(mixed[2].size, 9223372036854775807u);
     EXPECT_TRUE(ParseIndex("").empty());
 }
 
