@@ -1,8 +1,9 @@
 #include "common/tool_options.h"
 
 #include <algorithm>
-#include <charconv>
 #include <ostream>
+
+#include "platform/text/number.h"
 
 namespace {
 
@@ -88,12 +89,10 @@ CToolArgument& CToolOptions::IntegerValue(const std::string& names, long long mi
                   std::to_string(max);
     }
     return Value(names, [=](const std::string& value) -> std::string {
-        long long n = 0;
-        const char* end = value.data() + value.size();
-        auto [stop, ec] = std::from_chars(value.data(), end, n);
-        if (ec != std::errc() || stop != end || n < min || n > max)
+        const std::optional<std::int64_t> n = text::ParseDecimal(value, min, max);
+        if (!n)
             return refusal;
-        store(n);
+        store(*n);
         return "";
     });
 }

@@ -1,6 +1,6 @@
 #include "tools/update-server/server_options.h"
 
-#include "platform/text/number.h"
+#include "common/tool_options.h"
 #include "tools/update-server/http_server.h"
 
 namespace {
@@ -8,130 +8,14 @@ namespace {
 constexpr unsigned kMaxIdleTimeoutSeconds = 3600;
 constexpr unsigned kMaxConnections = 100000;
 
-// A whole number from 1 to max.
-bool TakeCount(const std::string& value, unsigned max, unsigned* out) {
-    const std::optional<std::int64_t> n = text::ParseDecimal(value, 1, max);
-    if (n)
-        *out = static_cast<unsigned>(*n);
-    return n.has_value();
-}
-
-// name's value: the next argument, or the text after '='.
-bool TakeValue(const std::vector<std::string>& args, std::size_t* i, const std::string& name,
-               std::string* value, std::string* error) {
-    const std::string& arg = args[*i];
-    if (arg.size() > name.size() && arg.compare(0, name.size(), name) == 0 &&
-        arg[name.size()] == '=') {
-        *value = arg.substr(name.size() + 1);
-        return true;
-    }
-    if (*i + 1 >= args.size()) {
-        *error = name + " needs a value";
-        return false;
-    }
-    *value = args[++*i];
-    return true;
-}
-
-bool IsOption(const std::string& arg, const std::string& name) {
-    return arg == name || (arg.size() > name.size() && arg.compare(0, name.size(), name) == 0 &&
-                           arg[name.size()] == '=');
-}
-
-bool ParseServe(const std::vector<std::string>& args, CServerOptions* o, std::string* error) {
-    for (std::size_t i = 2; i < args.size(); ++i) {
-        std::string value;
-        if (IsOption(args[i], "--listen")) {
-            if (!TakeValue(args, &i, "--listen", &value, error) ||
-                !ParseListenAddress(value, &o->address, &o->port, error))
-                return false;
-        } else if (IsOption(args[i], "--timeout")) {
-            if (!TakeValue(args, &i, "--timeout", &value, error))
-                return false;
-            if (!TakeCount(value, kMaxIdleTimeoutSeconds, &o->idleTimeoutSeconds)) {
-                *error = "--timeout wants a number of seconds from 1 to " +
-                         std::to_string(kMaxIdleTimeoutSeconds);
-                return false;
-            }
-        } else if (IsOption(args[i], "--head-timeout")) {
-            if (!TakeValue(args, &i, "--head-timeout", &value, error))
-                return false;
-            if (!TakeCount(value, kMaxIdleTimeoutSeconds, &o->headTimeoutSeconds)) {
-                *error = "--head-timeout wants a number of seconds from 1 to " +
-                         std::to_string(kMaxIdleTimeoutSeconds);
-                return false;
-            }
-        } else if (IsOption(args[i], "--connections")) {
-            if (!TakeValue(args, &i, "--connections", &value, error))
-                return false;
-            if (!TakeCount(value, kMaxConnections, &o->connections)) {
-                *error =
-                    "--connections wants a number from 1 to " + std::to_string(kMaxConnections);
-                return false;
-            }
-        } else if (IsOption(args[i], "--accel-redirect")) {
-            if (!TakeValue(args, &i, "--accel-redirect", &o->accelRedirect, error))
-                return false;
-            if (o->accelRedirect.empty() || o->accelRedirect.front() != '/' ||
-                o->accelRedirect.back() != '/') {
-                *error =
-                    "--accel-redirect wants a path that starts and ends with '/', such as "
-                    "/.telvora-files/";
-                return false;
-            }
-        } else if (IsOption(args[i], "--proxy")) {
-            if (!TakeValue(args, &i, "--proxy", &value, error))
-                return false;
-            unsigned ignored = 0;
-            if (!ParseListenAddress(value + ":0", &o->proxy, &ignored, error)) {
-                *error = "--proxy wants the numeric address of the proxy, such as 127.0.0.1";
-                return false;
-            }
-        } else {
-            *error = "serve: unknown argument \"" + args[i] + "\"";
-            return false;
-        }
-    }
-    return true;
-}
-
-bool ParsePublish(const std::vector<std::string>& args, CServerOptions* o, std::string* error) {
-    bool haveCourse = false;
-    for (std::size_t i = 2; i < args.size(); ++i) {
-        struct Field {
-            const char* name;
-            std::string* target;
-        };
-        const Field fields[] = {{"--course", &o->course},
-                                {"--code", &o->code},
-                                {"--archive", &o->archive},
-                                {"--from", &o->from},
-                                {"--notes", &o->notes}};
-        bool matched = false;
-        for (const Field& f : fields) {
-            if (!IsOption(args[i], f.name))
-                continue;
-            if (!TakeValue(args, &i, f.name, f.target, error))
-                return false;
-            if (f.target == &o->course)
-                haveCourse = true;
-            matched = true;
-            break;
-        }
-        if (!matched) {
-            *error = "publish: unknown argument \"" + args[i] + "\"";
-            return false;
-        }
-    }
-    if (!haveCourse || o->code.empty()) {
-        *error = "publish needs --course FILEID and --code YYMMDDNN";
-        return false;
-    }
-    if (o->archive.empty() == o->from.empty()) {
-        *error = "publish needs either --archive FILE.rar or --from FOLDER (one of them)";
-        return false;
-    }
-    return true;
+// The line of a command: its DIR first, unknown words named with it.
+CToolOptions& Command(CToolOptions& line, const std::string& name, CServerOptions* o,
+                      EServerCommand command) {
+    CToolOptions& words = line.Command(name, [o, command] { o->command = command; });
+    words.UnknownOption(name + ": unknown argument \"{}\"")
+        .ExtraArgument(name + ": unknown argument \"{}\"");
+    words.Positional("DIR", &o->dir).NotEmpty().Missing(name + " needs the folder DIR first");
+    return words;
 }
 
 }  // namespace
@@ -184,63 +68,94 @@ const char* UpdateServerUsage() {
 bool ParseServerOptions(const std::vector<std::string>& args, CServerOptions* o,
                         std::string* error) {
     *o = CServerOptions();
-    if (args.empty()) {
-        *error = "no command given";
-        return false;
-    }
-    const std::string& command = args[0];
-    if (command == "--help" || command == "-h" || command == "help") {
-        o->command = EServerCommand::kHelp;
-        return true;
-    }
-    if (command != "serve" && command != "publish" && command != "user" && command != "unpublish" &&
-        command != "list") {
-        *error = "unknown command \"" + command + "\"";
-        return false;
-    }
-    for (const std::string& a : args) {
-        if (a == "--help" || a == "-h") {
+    CToolOptions line;
+    line.AttachedValues().UnknownOption("unknown command \"{}\"");
+    std::vector<std::string> ignored;
+    line.Command("help", [o] { o->command = EServerCommand::kHelp; }).Rest(&ignored);
+
+    CToolOptions& serve = Command(line, "serve", o, EServerCommand::kServe);
+    serve.Value("--listen", [o](const std::string& v) {
+        std::string problem;
+        ParseListenAddress(v, &o->address, &o->port, &problem);
+        return problem;
+    });
+    const std::string seconds =
+        " wants a number of seconds from 1 to " + std::to_string(kMaxIdleTimeoutSeconds);
+    serve.Integer("--timeout", &o->idleTimeoutSeconds, 1, kMaxIdleTimeoutSeconds,
+                  "--timeout" + seconds);
+    serve.Integer("--head-timeout", &o->headTimeoutSeconds, 1, kMaxIdleTimeoutSeconds,
+                  "--head-timeout" + seconds);
+    serve.Integer("--connections", &o->connections, 1, kMaxConnections);
+    serve.Value("--accel-redirect", [o](const std::string& v) {
+        o->accelRedirect = v;
+        return !v.empty() && v.front() == '/' && v.back() == '/'
+                   ? ""
+                   : "--accel-redirect wants a path that starts and ends with '/', such as "
+                     "/.telvora-files/";
+    });
+    serve.Value("--proxy", [o](const std::string& v) {
+        unsigned ignoredPort = 0;
+        std::string problem;
+        return ParseListenAddress(v + ":0", &o->proxy, &ignoredPort, &problem)
+                   ? ""
+                   : "--proxy wants the numeric address of the proxy, such as 127.0.0.1";
+    });
+
+    bool haveCourse = false;
+    CToolOptions& publish = Command(line, "publish", o, EServerCommand::kPublish);
+    publish.Value("--course", [o, &haveCourse](const std::string& v) {
+        o->course = v;
+        haveCourse = true;
+        return "";
+    });
+    publish.Value("--code", &o->code);
+    publish.Value("--archive", &o->archive);
+    publish.Value("--from", &o->from);
+    publish.Value("--notes", &o->notes);
+
+    const std::string unpublishUsage = "unpublish wants: unpublish DIR FILEID CODE";
+    CToolOptions& unpublish = Command(line, "unpublish", o, EServerCommand::kUnpublish);
+    unpublish.UnknownOption(unpublishUsage).ExtraArgument(unpublishUsage);
+    unpublish.Positional("FILEID", &o->course).Missing(unpublishUsage);
+    unpublish.Positional("CODE", &o->code).Missing(unpublishUsage);
+
+    CToolOptions& list = Command(line, "list", o, EServerCommand::kList);
+    list.UnknownOption("list wants: list DIR [FILEID]")
+        .ExtraArgument("list wants: list DIR [FILEID]");
+    list.Positional("FILEID", &o->course).Optional();
+
+    const std::string userUsage = "user wants: user DIR add NAME, or user DIR remove NAME";
+    CToolOptions& user = Command(line, "user", o, EServerCommand::kUserAdd);
+    user.UnknownOption(userUsage).ExtraArgument(userUsage);
+    user.Positional("ACTION",
+                    [o, userUsage](const std::string& v) {
+                        if (v != "add" && v != "remove")
+                            return userUsage;
+                        o->command =
+                            v == "add" ? EServerCommand::kUserAdd : EServerCommand::kUserRemove;
+                        return std::string();
+                    })
+        .Missing(userUsage);
+    user.Positional("NAME", &o->user).Missing(userUsage);
+
+    switch (line.Parse(args, error)) {
+        case EToolParse::kUsageError:
+            return false;
+        case EToolParse::kHelp:
             o->command = EServerCommand::kHelp;
             return true;
-        }
+        case EToolParse::kRun:
+            break;
     }
-    if (args.size() < 2 || args[1].empty() || args[1][0] == '-') {
-        *error = command + " needs the folder DIR first";
-        return false;
-    }
-    o->dir = args[1];
-    if (command == "serve") {
-        o->command = EServerCommand::kServe;
-        return ParseServe(args, o, error);
-    }
-    if (command == "publish") {
-        o->command = EServerCommand::kPublish;
-        return ParsePublish(args, o, error);
-    }
-    if (command == "unpublish") {
-        if (args.size() != 4) {
-            *error = "unpublish wants: unpublish DIR FILEID CODE";
+    if (o->command == EServerCommand::kPublish) {
+        if (!haveCourse || o->code.empty()) {
+            *error = "publish needs --course FILEID and --code YYMMDDNN";
             return false;
         }
-        o->command = EServerCommand::kUnpublish;
-        o->course = args[2];
-        o->code = args[3];
-        return true;
-    }
-    if (command == "list") {
-        if (args.size() > 3) {
-            *error = "list wants: list DIR [FILEID]";
+        if (o->archive.empty() == o->from.empty()) {
+            *error = "publish needs either --archive FILE.rar or --from FOLDER (one of them)";
             return false;
         }
-        o->command = EServerCommand::kList;
-        o->course = args.size() == 3 ? args[2] : "";
-        return true;
     }
-    if (args.size() != 4 || (args[2] != "add" && args[2] != "remove")) {
-        *error = "user wants: user DIR add NAME, or user DIR remove NAME";
-        return false;
-    }
-    o->command = args[2] == "add" ? EServerCommand::kUserAdd : EServerCommand::kUserRemove;
-    o->user = args[3];
     return true;
 }

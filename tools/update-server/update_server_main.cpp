@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <iostream>
 
+#include "common/tool_options.h"
 #include "platform/process/stop_signal.h"
 #include "platform/text/text.h"
 #include "tools/update-server/access_log.h"
@@ -84,7 +85,7 @@ int UpdateServerMain(const std::vector<std::string>& args) {
     CServerOptions o;
     std::string error;
     if (!ParseServerOptions(args, &o, &error)) {
-        std::cerr << kName << ": " << error << "\n\n" << UpdateServerUsage();
+        PrintUsageError(std::cerr, kName, error);
         return kExitUsage;
     }
     switch (o.command) {
