@@ -118,32 +118,3 @@ bool AdvanceCdCounter(const std::string& path) {
     }
     return true;
 }
-
-std::string CourseRecordKey(const std::string& courseId) {
-    return "software\\telvora\\" + courseId;
-}
-
-bool ReadInstallDir(const std::string& courseId, std::string* installDir) {
-    installDir->clear();
-    HKEY key = nullptr;
-    if (RegOpenKeyEx(HKEY_CURRENT_USER, (CourseRecordKey(courseId) + "\\1").c_str(), &key) !=
-        ERROR_SUCCESS) {
-        AfxMessageBox("读注册表失败");
-        PostQuitMessage(kQuitSetupError);
-        return false;
-    }
-    char buffer[100] = {};
-    DWORD size = sizeof(buffer);
-    DWORD type = 0;
-    LONG rc = RegQueryValueEx(key, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size);
-    if (rc != ERROR_SUCCESS) {
-        AfxMessageBox("write register error");
-        PostQuitMessage(kQuitSetupError);
-        RegCloseKey(key);
-        return false;
-    }
-    RegCloseKey(key);
-    buffer[sizeof(buffer) - 1] = '\0';
-    *installDir = buffer;
-    return true;
-}

@@ -33,12 +33,3 @@ bool ReadUpdateValues(const std::string& path, UpdateValues* values);
 // can't be read or replaced, or when its nowcd number has no next number
 // (ERROR_INVALID_PARAMETER); the file is then unchanged.
 bool AdvanceCdCounter(const std::string& path);
-
-// The installed course folder from HKCU\software\telvora\<courseId>\1.
-// On failure shows "读注册表失败" (key missing) or "write register error"
-// (value unreadable, or longer than 99 characters), requests quit 1009 and
-// returns false with an empty *installDir.
-bool ReadInstallDir(const std::string& courseId, std::string* installDir);
-
-// The registry record's key: "software\telvora\" + courseId.
-std::string CourseRecordKey(const std::string& courseId);

@@ -1,6 +1,7 @@
 // The CD media lookup methods: GetCdDrive, FindFile, FindInfo, RightMFile.
 #include "common/cd_drive.h"
 #include "common/course_description.h"
+#include "common/course_record.h"
 #include "corvane/corvane_ctrl.h"
 #include "corvane/corvane_state.h"
 #include "corvane/insert_cd_dlg.h"
@@ -32,22 +33,9 @@ BOOL CCorvaneCtrl::FindFile(const std::string& strAsfPath) {
 }
 
 std::string CCorvaneCtrl::FindInfo(const std::string& strFolderName) {
-    HKEY key = nullptr;
-    if (RegOpenKeyEx(HKEY_CURRENT_USER, CourseRecordKey(strFolderName).c_str(), &key) !=
-        ERROR_SUCCESS) {
-        return "";
-    }
-    char buffer[100] = {};
-    DWORD size = sizeof buffer;
-    DWORD type = REG_NONE;
-    LONG rc = RegQueryValueEx(key, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size);
-    // The key is closed on every path, not only after a successful read.
-    RegCloseKey(key);
-    if (rc != ERROR_SUCCESS || type != REG_SZ) {
-        return "";
-    }
-    buffer[sizeof buffer - 1] = '\0';
-    return buffer;
+    std::string version;
+    ReadRecordValue(CourseRecordKey(strFolderName), &version);  // empty when it can't be read
+    return version;
 }
 
 std::string CCorvaneCtrl::RightMFile(const std::string& strIniFilePath,

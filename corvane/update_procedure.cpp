@@ -4,6 +4,7 @@
 #include <filesystem>
 
 #include "common/course_description.h"
+#include "common/course_record.h"
 #include "common/program_codes.h"
 #include "common/system_error.h"
 #include "corvane/corvane_state.h"
@@ -75,7 +76,7 @@ bool CDownloadThread::RunUpdate() {
     if (!ReadCourseInfo() || !PrepareNotesPages())
         return false;
     const std::string course = CourseFolder();
-    const std::string keyPath = "software\\telvora\\" + m_strFileName;
+    const std::string keyPath = CourseRecordKey(m_strFileName);
     DeleteFolder(course + "\\temp", false);
 
     const std::size_t n = CountFields(m_strPackage);

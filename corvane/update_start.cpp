@@ -2,6 +2,7 @@
 // Download's connectivity probe, login and update worker.
 #include "common/course_description.h"
 #include "common/course_lock.h"
+#include "common/course_record.h"
 #include "corvane/corvane_ctrl.h"
 #include "corvane/corvane_state.h"
 #include "corvane/course_browser.h"
@@ -19,24 +20,10 @@ namespace {
 // The default value of HKCU\keyName, read into 100 bytes; "读注册表失败"
 // and an empty result when it can't be read.
 std::string ReadCourseRegValue(const std::string& keyName) {
-    HKEY key = nullptr;
-    LONG rc = RegOpenKeyEx(HKEY_CURRENT_USER, keyName.c_str(), &key);
-    char buffer[100] = {};
-    if (rc == ERROR_SUCCESS) {
-        DWORD size = sizeof buffer;
-        DWORD type = REG_NONE;
-        rc = RegQueryValueEx(key, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size);
-        if (rc == ERROR_SUCCESS && type != REG_SZ) {
-            rc = ERROR_CANTREAD;
-        }
-        RegCloseKey(key);  // on every path
-    }
-    if (rc != ERROR_SUCCESS) {
+    std::string value;
+    if (ReadRecordValue(keyName, &value) != RecordRead::Read)
         MessageBox(nullptr, "读注册表失败", ModuleCaption(), MB_OK | MB_ICONEXCLAMATION);
-        return "";
-    }
-    buffer[sizeof buffer - 1] = '\0';
-    return buffer;
+    return value;
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include "common/course_description.h"
 #include "common/course_lock.h"
 #include "common/system_error.h"
+#include "install/install_dir.h"
 #include "install/install_state.h"
 #include "install/resources.h"
 #include "platform/error/error.h"

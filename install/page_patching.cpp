@@ -9,6 +9,7 @@
 
 #include "common/course_description.h"
 #include "common/system_error.h"
+#include "install/install_dir.h"
 #include "install/install_state.h"
 #include "install/page_rules.h"
 #include "install/work_thread.h"

@@ -3,9 +3,9 @@
 #include <thread>
 
 #include "common/course_description.h"
+#include "common/course_record.h"
 #include "common/system_error.h"
 #include "lesson/course_start.h"
-#include "lesson/record_value.h"
 #include "lesson/resources.h"
 #include "platform/fs/fs.h"
 #include "platform/net/resolve.h"

@@ -189,47 +189,4 @@ TEST_F(CourseDescriptionTest, NowCdLineWithoutDigitIsKept) {
     EXPECT_EQ(CourseTestEnv::ReadFile(ini), "nowcd=x\r\n");
 }
 
-class InstallDirTest : public CourseDescriptionTest {
-protected:
-    void Record(const std::string& id, const std::string& folder) {
-        HKEY key = nullptr;
-        ASSERT_EQ(RegCreateKeyEx(HKEY_CURRENT_USER, (CourseRecordKey(id) + "\\1").c_str(), &key),
-                  ERROR_SUCCESS);
-        ASSERT_EQ(RegSetValueEx(key, nullptr, REG_SZ, reinterpret_cast<const BYTE*>(folder.c_str()),
-                                static_cast<DWORD>(folder.size() + 1)),
-                  ERROR_SUCCESS);
-        RegCloseKey(key);
-    }
-    void DropQuit() {
-        MSG msg;
-        while (GetMessage(&msg, nullptr, 0, 0))
-            DispatchMessage(&msg);
-    }
-};
-
-TEST_F(InstallDirTest, ReadsA99CharacterPathButNotA100CharacterOne) {
-    std::string p99 = "C:\\" + std::string(96, 'a');
-    Record("ok", p99);
-    std::string dir;
-    EXPECT_TRUE(ReadInstallDir("ok", &dir));
-    EXPECT_EQ(dir, p99);
-
-    Record("long", p99 + "b");
-    EXPECT_FALSE(ReadInstallDir("long", &dir));
-    EXPECT_EQ(dir, "");
-    EXPECT_EQ(env.renderer->Boxes().at(0).text, "write register error");
-    int code = 0;
-    EXPECT_TRUE(IsQuitPending(&code));
-    EXPECT_EQ(code, 1009);
-    DropQuit();
-}
-
-TEST_F(InstallDirTest, MissingRecordSaysTheRegistryCouldNotBeRead) {
-    std::string dir = "stale";
-    EXPECT_FALSE(ReadInstallDir("nosuch", &dir));
-    EXPECT_EQ(dir, "");
-    EXPECT_EQ(env.renderer->Boxes().at(0).text, "读注册表失败");
-    DropQuit();
-}
-
 }  // namespace

@@ -4,6 +4,7 @@
 #include <fstream>
 
 #include "common/course_description.h"
+#include "common/course_record.h"
 #include "platform/fs/fs.h"
 #include "platform/registry/registry.h"
 #include "platform/text/text.h"

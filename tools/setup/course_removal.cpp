@@ -7,6 +7,7 @@
 
 #include "common/course_description.h"
 #include "common/course_format.h"
+#include "common/course_record.h"
 #include "common/program_codes.h"
 #include "platform/registry/registry.h"
 #include "platform/text/text.h"

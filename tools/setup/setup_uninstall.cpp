@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "common/course_description.h"
+#include "common/course_record.h"
 #include "platform/fs/fs.h"
 #include "platform/prefix/prefix.h"
 #include "platform/process/process.h"

@@ -1,4 +1,4 @@
-#include "lesson/record_value.h"
+#include "common/course_record.h"
 
 #include "platform/registry/registry.h"
 
@@ -9,6 +9,10 @@ namespace {
 constexpr DWORD kRecordBufferBytes = 100;
 
 }  // namespace
+
+std::string CourseRecordKey(const std::string& courseId) {
+    return "software\\telvora\\" + courseId;
+}
 
 RecordRead ReadRecordValue(const std::string& keyName, std::string* value) {
     value->clear();
