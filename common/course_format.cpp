@@ -125,6 +125,40 @@ bool CDescriptionParser::TakeLine(std::string_view line, std::vector<KeyLineProb
     return !(sawNowCd && m_variant == DescriptionVariant::Start);
 }
 
+std::string InstalledSetupIni(const std::vector<std::string>& discLines, int totalCd) {
+    auto isNameKey = [](std::string_view line) {
+        return Contains(line, "courseid") || Contains(line, "coursename");
+    };
+    std::ptrdiff_t lastKey = -1, nowCd = -1;
+    for (std::size_t i = 0; i < discLines.size(); ++i) {
+        const std::string& line = discLines[i];
+        if (isNameKey(line) || Contains(line, "totalcd")) {
+            lastKey = static_cast<std::ptrdiff_t>(i);
+        } else if (Contains(line, "nowcd") && nowCd < 0) {
+            nowCd = static_cast<std::ptrdiff_t>(i);
+        }
+    }
+    const bool keepPlace = nowCd > lastKey;
+    std::string text;
+    if (lastKey < 0 && !keepPlace)
+        text += "nowcd=1\r\n";
+    for (std::size_t i = 0; i < discLines.size(); ++i) {
+        const std::string& line = discLines[i];
+        const bool named = isNameKey(line);
+        if (!named && Contains(line, "totalcd")) {
+            text += "totalcd=" + std::to_string(totalCd) + "\r\n";
+        } else if (!named && Contains(line, "nowcd")) {
+            if (keepPlace && static_cast<std::ptrdiff_t>(i) == nowCd)
+                text += "nowcd=1\r\n";
+        } else {
+            text += line + "\r\n";
+        }
+        if (!keepPlace && static_cast<std::ptrdiff_t>(i) == lastKey)
+            text += "nowcd=1\r\n";
+    }
+    return text;
+}
+
 bool IsLastCd(const std::string& nowCd, const std::string& totalCd) {
     return text::EqualsNoCase(nowCd, totalCd);
 }

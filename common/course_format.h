@@ -56,6 +56,14 @@ private:
     CourseDescription* m_pValues;
 };
 
+// The installed course's setup.ini, composed from the first disc's lines
+// (without line ends): every line kept with CR LF, the totalcd line written
+// as "totalcd=N", and one "nowcd=1" line. The start reader stops at the
+// first nowcd line, so that line must follow the courseid, coursename and
+// totalcd lines: a disc's nowcd line in that place keeps it, else the line
+// goes right after them (first, when the disc has none of them).
+std::string InstalledSetupIni(const std::vector<std::string>& discLines, int totalCd);
+
 // The last-CD test: the nowcd text equals the totalcd text, ignoring case.
 bool IsLastCd(const std::string& nowCd, const std::string& totalCd);
 

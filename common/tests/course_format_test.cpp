@@ -192,3 +192,25 @@ TEST(ProgramFolder, BaseIsTheFolderAboveTheProgramsFolder) {
 }
 
 }  // namespace
+
+// The installed description starts at the first CD, with its nowcd line
+// where the installer's start reader meets it.
+TEST(InstalledSetupIniTest, OneNowCdLineAfterTheKeysTheStartReaderNeeds) {
+    // nowcd before totalcd, and a totalcd with a leading zero: the installer
+    // would never see its last CD.
+    EXPECT_EQ(InstalledSetupIni({"courseid=a", "coursename=x", "nowcd=2", "totalcd=02", "; note",
+                                 "insteadfile=f", "extendname=wmv"},
+                                2),
+              "courseid=a\r\ncoursename=x\r\ntotalcd=2\r\nnowcd=1\r\n; note\r\ninsteadfile=f\r\n"
+              "extendname=wmv\r\n");
+    // A nowcd line in its place stays there; a second one goes.
+    EXPECT_EQ(
+        InstalledSetupIni(
+            {"courseid=hx01", "totalcd=2", "cd1=3", "nowcd=2", "nowcd=3", "default=index.htm"}, 2),
+        "courseid=hx01\r\ntotalcd=2\r\ncd1=3\r\nnowcd=1\r\ndefault=index.htm\r\n");
+    // None at all: one after the last key.
+    EXPECT_EQ(InstalledSetupIni({"courseid=a", "coursename=x", "totalcd=1", "insteadfile=f"}, 1),
+              "courseid=a\r\ncoursename=x\r\ntotalcd=1\r\nnowcd=1\r\ninsteadfile=f\r\n");
+    // No key lines: it comes first.
+    EXPECT_EQ(InstalledSetupIni({"; only a note"}, 1), "nowcd=1\r\n; only a note\r\n");
+}

@@ -94,43 +94,6 @@ bool ParseDiscSetupIni(const std::string& content, DiscDescription* disc, std::s
     return true;
 }
 
-std::string CourseSetupIni(const DiscDescription& disc) {
-    // The installer's first reader stops at the first nowcd line, so it must
-    // follow the courseid, coursename and totalcd lines; a disc whose line is
-    // misplaced or missing gets one right after them.
-    std::ptrdiff_t lastKey = -1, nowCd = -1;
-    for (std::size_t i = 0; i < disc.lines.size(); ++i) {
-        const std::string& line = disc.lines[i];
-        if (line.find("courseid") != std::string::npos ||
-            line.find("coursename") != std::string::npos ||
-            line.find("totalcd") != std::string::npos) {
-            lastKey = static_cast<std::ptrdiff_t>(i);
-        } else if (line.find("nowcd") != std::string::npos && nowCd < 0) {
-            nowCd = static_cast<std::ptrdiff_t>(i);
-        }
-    }
-    const bool keepPlace = nowCd > lastKey;
-    std::string text;
-    if (lastKey < 0 && !keepPlace)
-        text += "nowcd=1\r\n";
-    for (std::size_t i = 0; i < disc.lines.size(); ++i) {
-        const std::string& line = disc.lines[i];
-        const bool named = line.find("courseid") != std::string::npos ||
-                           line.find("coursename") != std::string::npos;
-        if (!named && line.find("totalcd") != std::string::npos) {
-            text += "totalcd=" + std::to_string(disc.totalCd) + "\r\n";
-        } else if (!named && line.find("nowcd") != std::string::npos) {
-            if (keepPlace && static_cast<std::ptrdiff_t>(i) == nowCd)
-                text += "nowcd=1\r\n";
-        } else {
-            text += line + "\r\n";
-        }
-        if (!keepPlace && static_cast<std::ptrdiff_t>(i) == lastKey)
-            text += "nowcd=1\r\n";
-    }
-    return text;
-}
-
 int DiscStartChapter(const std::string& itemsVbs) {
     DiscItems items;
     for (const std::string& line : SplitTextLines(itemsVbs)) {

@@ -23,12 +23,6 @@ struct DiscDescription {
 // an empty coursename, insteadfile or extendname.
 bool ParseDiscSetupIni(const std::string& text, DiscDescription* disc, std::string* error);
 
-// The course's own setup.ini: the disc's lines with CR LF, the totalcd line in
-// canonical form and one "nowcd=1" line, kept in its place when that follows
-// the courseid, coursename and totalcd lines (where the installer's first
-// reader expects it), else put right after them.
-std::string CourseSetupIni(const DiscDescription& disc);
-
 // An empty string when id can name the course folder and the registry key,
 // else the reason (UTF-8).
 std::string CheckCourseId(const std::string& id);

@@ -166,7 +166,8 @@ std::optional<std::string> InstalledElsewhere(const std::string& courseId,
 
 bool WriteCourseFiles(const CoursePlace& place, const DiscDescription& disc,
                       const std::string& cdRoot, bool copyMedia, std::string* error) {
-    if (!WriteBytes(CourseFile(place, "setup.ini"), CourseSetupIni(disc), error))
+    if (!WriteBytes(CourseFile(place, "setup.ini"), InstalledSetupIni(disc.lines, disc.totalCd),
+                    error))
         return false;
     std::optional<std::string> from = ToUnixPath(cdRoot + "systeminfo");
     if (!from) {

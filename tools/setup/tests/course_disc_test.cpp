@@ -65,30 +65,6 @@ TEST(CourseDiscTest, CourseIdMustNameAFolder) {
     }
 }
 
-TEST(CourseDiscTest, CourseSetupIniStartsAtTheFirstCd) {
-    DiscDescription d;
-    std::string error;
-    // nowcd before totalcd and a totalcd with a leading zero: the installer
-    // would never see its last CD.
-    ASSERT_TRUE(
-        ParseDiscSetupIni("courseid=a\ncoursename=x\nnowcd=2\ntotalcd=02\n; note\n"
-                          "insteadfile=f\nextendname=wmv\n",
-                          &d, &error))
-        << error;
-    EXPECT_EQ(CourseSetupIni(d),
-              "courseid=a\r\ncoursename=x\r\ntotalcd=2\r\nnowcd=1\r\n; note\r\ninsteadfile=f\r\n"
-              "extendname=wmv\r\n");
-
-    ASSERT_TRUE(ParseDiscSetupIni(kDiscIni, &d, &error));
-    EXPECT_EQ(CourseSetupIni(d), kDiscIni);  // a nowcd line in its place stays there
-
-    ASSERT_TRUE(ParseDiscSetupIni(
-        "courseid=a\ncoursename=x\ntotalcd=1\ninsteadfile=f\nextendname=e", &d, &error));
-    EXPECT_EQ(
-        CourseSetupIni(d),
-        "courseid=a\r\ncoursename=x\r\ntotalcd=1\r\nnowcd=1\r\ninsteadfile=f\r\nextendname=e\r\n");
-}
-
 TEST(CourseDiscTest, StartChapterFollowsTheCourseName) {
     EXPECT_EQ(DiscStartChapter("coursename = \"x\"\r\nstartchapter = 4\r\n"), 4);
     EXPECT_EQ(DiscStartChapter("CourseName = \"x\"\nStartChapter=+1 ' first\n"), 1);
