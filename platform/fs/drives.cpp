@@ -13,13 +13,12 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
-#include <fstream>
 #include <memory>
 #include <mutex>
-#include <sstream>
 
 #include "platform/fs/fs.h"
 #include "platform/fs/fs_internal.h"
+#include "platform/fs/mount_table.h"
 #include "platform/prefix/prefix.h"
 #include "platform/registry/registry.h"
 #include "platform/text/text.h"
@@ -74,34 +73,13 @@ std::string RealOr(const std::string& path) {
     return realpath(path.c_str(), buf) ? std::string(buf) : path;
 }
 
-// Mount points in /proc/self/mounts escape blanks and backslashes as \ooo.
-std::string UnescapeMountField(const std::string& s) {
-    std::string r;
-    for (std::size_t i = 0; i < s.size(); ++i) {
-        if (s[i] == '\\' && i + 3 < s.size() && s[i + 1] >= '0' && s[i + 1] <= '3' &&
-            s[i + 2] >= '0' && s[i + 2] <= '7' && s[i + 3] >= '0' && s[i + 3] <= '7') {
-            r += static_cast<char>((s[i + 1] - '0') * 64 + (s[i + 2] - '0') * 8 + (s[i + 3] - '0'));
-            i += 3;
-        } else {
-            r += s[i];
-        }
-    }
-    return r;
-}
-
 std::vector<std::string> MountedDiscs() {
     const char* file = std::getenv("TELVORA_MOUNTS_FILE");
-    std::ifstream in(file && *file ? file : "/proc/self/mounts");
     std::vector<std::string> discs;
-    std::string line;
-    while (std::getline(in, line)) {
-        std::istringstream fields(line);
-        std::string device, mountPoint, type;
-        if (!(fields >> device >> mountPoint >> type))
+    for (const MountEntry& entry : ReadMountTable(file && *file ? file : "/proc/self/mounts")) {
+        if (entry.type != "iso9660" && entry.type != "udf")
             continue;
-        if (type != "iso9660" && type != "udf")
-            continue;
-        std::string mp = WithoutTrailingSlash(UnescapeMountField(mountPoint));
+        std::string mp = WithoutTrailingSlash(entry.point);
         if (!mp.empty() && mp[0] == '/')
             discs.push_back(mp);
     }

@@ -9,6 +9,7 @@
 #include "common/course_format.h"
 #include "common/course_record.h"
 #include "common/program_codes.h"
+#include "platform/fs/mount_table.h"
 #include "platform/registry/registry.h"
 #include "platform/text/text.h"
 
@@ -39,33 +40,6 @@ std::string RealOrNormal(const std::string& path) {
     while (s.size() > 1 && s.back() == '/')
         s.pop_back();
     return s;
-}
-
-// A mount table's mount points (the second field, with \040-style escapes).
-std::vector<std::string> MountPoints(const std::string& mounts) {
-    std::vector<std::string> points;
-    std::istringstream in(mounts);
-    std::string line;
-    while (std::getline(in, line)) {
-        std::istringstream fields(line);
-        std::string device, point;
-        if (!(fields >> device >> point))
-            continue;
-        std::string plain;
-        for (std::size_t i = 0; i < point.size(); ++i) {
-            if (point[i] == '\\' && i + 3 < point.size() && point[i + 1] >= '0' &&
-                point[i + 1] <= '3' && point[i + 2] >= '0' && point[i + 2] <= '7' &&
-                point[i + 3] >= '0' && point[i + 3] <= '7') {
-                plain += static_cast<char>((point[i + 1] - '0') * 64 + (point[i + 2] - '0') * 8 +
-                                           (point[i + 3] - '0'));
-                i += 3;
-            } else {
-                plain += point[i];
-            }
-        }
-        points.push_back(plain);
-    }
-    return points;
 }
 
 // The folder's setup.ini: the exact name, else one that differs only in
@@ -163,9 +137,9 @@ bool CheckCourseFolderToRemove(const std::string& unixDir, const std::string& co
             return false;
         }
     }
-    for (const std::string& point : MountPoints(mounts)) {
-        if (IsWithin(point, real)) {
-            *error = shown + " holds the mounted file system " + point;
+    for (const MountEntry& mount : ParseMountTable(mounts)) {
+        if (IsWithin(mount.point, real)) {
+            *error = shown + " holds the mounted file system " + mount.point;
             return false;
         }
     }

@@ -1,5 +1,6 @@
 #include <unistd.h>
 
+#include "platform/fs/mount_table.h"
 #include "platform/fs/tests/fs_fixture.h"
 #include "platform/registry/registry.h"
 
@@ -140,4 +141,21 @@ TEST_F(FsServiceTest, MountedDiscsAppearOnFreeLettersFromD) {
     ASSERT_TRUE(SetDriveTarget('f', Work("elsewhere"), false));
     EXPECT_EQ(DriveTarget('g'), Work("disc1"));
     EXPECT_EQ(DriveTarget('h'), Work("disc 2"));
+}
+
+// The kernel escapes a blank, a tab, a line end and a backslash in a mount
+// point; each comes back as it is on disk.
+TEST(MountTableTest, EscapedMountPointsAreDecoded) {
+    const std::vector<MountEntry> entries = ParseMountTable(
+        "/dev/sr0 /media/my\\040disc iso9660 ro 0 0\n"
+        "/dev/sr1 /media/a\\011b\\012c\\134d udf ro 0 0\n"
+        "\n"
+        "/dev/sda1 / ext4 rw 0 0\n");
+    ASSERT_EQ(entries.size(), 3u);
+    EXPECT_EQ(entries[0].point, "/media/my disc");
+    EXPECT_EQ(entries[0].type, "iso9660");
+    EXPECT_EQ(entries[1].point, "/media/a\tb\nc\\d");
+    EXPECT_EQ(entries[2].point, "/");
+    EXPECT_TRUE(ParseMountTable("").empty());
+    EXPECT_TRUE(ReadMountTable("/nonexistent/mounts").empty());
 }
