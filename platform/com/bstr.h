@@ -7,11 +7,12 @@
 #include <string>
 #include <string_view>
 
+#include "platform/error/win_types.h"
+
 using OLECHAR = char16_t;
 using BSTR = OLECHAR*;
 using LPOLESTR = OLECHAR*;
 using LPCOLESTR = const OLECHAR*;
-using UINT = unsigned int;
 
 // A copy of the zero-terminated s; null for a null s or when memory runs out.
 BSTR SysAllocString(LPCOLESTR s);

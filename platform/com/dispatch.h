@@ -9,7 +9,6 @@
 
 using DISPID = std::int32_t;
 using LCID = std::uint32_t;
-using WORD = std::uint16_t;
 
 inline constexpr DISPID DISPID_UNKNOWN = -1;
 inline constexpr DISPID DISPID_ABOUTBOX = -552;

@@ -5,8 +5,9 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/error/win_types.h"
+
 using HRESULT = std::int32_t;
-using ULONG = std::uint32_t;
 
 constexpr bool SUCCEEDED(HRESULT hr) {
     return hr >= 0;

@@ -10,8 +10,6 @@
 #include "platform/ui/drawing.h"
 #include "platform/ui/ui.h"
 
-using LONG = std::int32_t;
-
 enum : LONG {
     OLEIVERB_PRIMARY = 0,
     OLEIVERB_SHOW = -1,

@@ -9,8 +9,6 @@
 
 namespace com {
 
-using WORD = std::uint16_t;
-
 enum : DWORD {
     OLEMISC_RECOMPOSEONRESIZE = 0x1,
     OLEMISC_CANTLINKINSIDE = 0x10,

@@ -10,8 +10,6 @@
 #include "platform/com/guid.h"
 #include "platform/com/hresult.h"
 
-using BOOL = int;
-
 inline constexpr IID IID_IUnknown = com::MakeGuid("{00000000-0000-0000-C000-000000000046}");
 inline constexpr IID IID_IClassFactory = com::MakeGuid("{00000001-0000-0000-C000-000000000046}");
 

@@ -6,7 +6,7 @@
 #include <stdexcept>
 #include <string>
 
-using DWORD = std::uint32_t;
+#include "platform/error/win_types.h"
 
 enum : DWORD {
     ERROR_SUCCESS = 0,

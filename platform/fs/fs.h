@@ -14,8 +14,6 @@
 
 #include "platform/error/error.h"
 
-using UINT = unsigned int;
-
 // ---- drives -------------------------------------------------------------
 
 enum : UINT {

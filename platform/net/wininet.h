@@ -47,8 +47,6 @@
 struct InternetHandle;
 using HINTERNET = InternetHandle*;
 using INTERNET_PORT = std::uint16_t;
-using DWORD_PTR = std::uintptr_t;
-using BOOL = int;
 
 enum : DWORD {
     INTERNET_OPEN_TYPE_PRECONFIG = 0,

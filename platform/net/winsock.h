@@ -8,9 +8,6 @@
 
 #include "platform/error/error.h"
 
-using BYTE = std::uint8_t;
-using WORD = std::uint16_t;
-
 constexpr WORD MAKEWORD(BYTE low, BYTE high) {
     return static_cast<WORD>(low | (high << 8));
 }

@@ -33,9 +33,6 @@ int RunProgramAndWait(const std::string& unixPath, const std::vector<std::string
 
 // ---- Win32-style processes ------------------------------------------------
 
-using BOOL = int;
-using WORD = std::uint16_t;
-
 // A process or thread handle: an opaque number that stays valid until
 // CloseHandle. A closed or unknown handle fails with ERROR_INVALID_HANDLE.
 struct ProcessHandleTag;

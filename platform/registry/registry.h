@@ -12,8 +12,6 @@
 
 #include "platform/error/error.h"
 
-using LONG = std::int32_t;
-using BYTE = std::uint8_t;
 struct RegKeyHandle;
 using HKEY = RegKeyHandle*;
 

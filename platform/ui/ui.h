@@ -18,16 +18,12 @@
 
 struct HWND__;
 using HWND = HWND__*;  // an id, never a pointer to memory: stale handles are harmless
-using UINT = unsigned int;
 using WPARAM = std::uintptr_t;
 using LPARAM = std::intptr_t;
 using LRESULT = std::intptr_t;
 using INT_PTR = std::intptr_t;
-using BOOL = int;
-enum : BOOL { FALSE = 0, TRUE = 1 };
 
 using WNDPROC = LRESULT (*)(HWND, UINT, WPARAM, LPARAM);
-using WORD = std::uint16_t;
 
 // Packing of two 16-bit halves, as WM_COMMAND and PBM_SETRANGE carry them.
 constexpr WORD LOWORD(std::uintptr_t v) {
