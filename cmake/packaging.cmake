@@ -54,8 +54,12 @@ if(CMAKE_GENERATOR MATCHES "Ninja")
 endif()
 
 set(TELVORA_VERSION "1.0.0" CACHE STRING "Version of the installed system and its package")
-set(TELVORA_PACKAGE_MAINTAINER "Telvora courseware developers <telvora@localhost>"
-    CACHE STRING "Maintainer field of the Debian package")
+set(telvora_maintainer "Telvora courseware developers <maintainers@telvora.org>")
+set(TELVORA_PACKAGE_MAINTAINER ${telvora_maintainer} CACHE STRING "Maintainer field of the Debian package")
+# A build folder configured before the maintainer had a real address.
+if(TELVORA_PACKAGE_MAINTAINER STREQUAL "Telvora courseware developers <telvora@localhost>")
+  set(TELVORA_PACKAGE_MAINTAINER ${telvora_maintainer} CACHE STRING "Maintainer field of the Debian package" FORCE)
+endif()
 
 set_target_properties(${telvora_programs} ${telvora_tools} ${telvora_modules} tv_platform
                       PROPERTIES INSTALL_RPATH "$ORIGIN")
@@ -113,21 +117,25 @@ set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION education)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+# The synopsis, and the extended description as plain text: CPack puts the
+# synopsis first and writes each line of the text as a control-file line (a
+# space before it, " ." for an empty line). A line that starts with a space
+# would be shown verbatim.
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "multimedia courseware from CD-ROMs, with online updates")
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
-    "multimedia courseware from CD-ROMs, with online updates
- Telvora courses ship on one or more CD-ROMs and are viewed as HTML pages in a
- browser. telvora-setup installs a course from its CDs (running the course
- installer once per disc), puts it into the desktop's menu and removes it
- again; the launcher opens the course and its update control fetches and
- applies update packages from an update server.
- .
- Also included: telvora-update-server (an HTTP server for update packages),
- telvora-pack and telvora-extract (RAR archives of packages),
- telvora-reg (the system's registry from the shell), telvora-ocx (component
- registration and calls), telvora-browser (the course browser, on Qt
- WebEngine, which runs the courses' pages, their VBScript and update
- control) and telvora-sample-course (a two-CD sample course).")
+    "Telvora courses ship on one or more CD-ROMs and are viewed as HTML pages in
+a browser. telvora-setup installs a course from its CDs (running the course
+installer once per disc), puts it into the desktop's menu and removes it
+again; the launcher opens the course and its update control fetches and
+applies update packages from an update server.
+
+Also included: telvora-update-server (an HTTP server for update packages,
+with a systemd unit and an nginx site), telvora-pack and telvora-extract
+(RAR archives of packages), telvora-reg (the system's registry from the
+shell), telvora-ocx (component registration and calls), telvora-browser
+(the course browser, on Qt WebEngine, which runs the courses' pages, their
+VBScript and update control) and telvora-sample-course (a two-CD sample
+course).")
 # The libraries the programs link come from dpkg-shlibdeps (the private
 # folder is searched for the system's own); a Chinese font for the windows,
 # xdg-open for the course's browser.
