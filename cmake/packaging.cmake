@@ -61,6 +61,22 @@ if(TELVORA_PACKAGE_MAINTAINER STREQUAL "Telvora courseware developers <telvora@l
   set(TELVORA_PACKAGE_MAINTAINER ${telvora_maintainer} CACHE STRING "Maintainer field of the Debian package" FORCE)
 endif()
 
+# The Debian changelog (packaging/changelog) names the package's version:
+# TELVORA_VERSION and the package's own revision after "-". A new version
+# needs its entry there first.
+set(debian_changelog ${CMAKE_SOURCE_DIR}/packaging/changelog)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${debian_changelog})
+file(STRINGS ${debian_changelog} changelog_top LIMIT_COUNT 1)
+if(NOT changelog_top MATCHES "^telvora \\(([^)]+)-([^-)]+)\\) ")
+  message(FATAL_ERROR "packaging/changelog: the first line is not \"telvora (VERSION-REVISION) ...\"")
+endif()
+set(changelog_version ${CMAKE_MATCH_1})
+set(TELVORA_PACKAGE_REVISION ${CMAKE_MATCH_2})
+if(NOT changelog_version STREQUAL TELVORA_VERSION)
+  message(FATAL_ERROR "packaging/changelog's newest entry is for ${changelog_version}, TELVORA_VERSION is "
+                      "${TELVORA_VERSION}: add an entry for ${TELVORA_VERSION}-1 at its top.")
+endif()
+
 set_target_properties(${telvora_programs} ${telvora_tools} ${telvora_modules} tv_platform
                       PROPERTIES INSTALL_RPATH "$ORIGIN")
 install(TARGETS ${telvora_programs} ${telvora_tools} RUNTIME DESTINATION ${telvora_private_dir})
@@ -96,6 +112,21 @@ add_custom_target(telvora_man_pages ALL DEPENDS ${man_outputs})
 file(GLOB doc_pages CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/docs/*.md)
 install(FILES ${CMAKE_SOURCE_DIR}/README.md ${doc_pages} DESTINATION share/doc/telvora)
 
+# The package's copyright (DEP-5) and its changelog, compressed as Debian
+# keeps it (-n: no name or time in the header, so the same text gives the
+# same file).
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/copyright DESTINATION share/doc/telvora)
+set(changelog_gz ${CMAKE_BINARY_DIR}/package/changelog.Debian.gz)
+add_custom_command(OUTPUT ${changelog_gz}
+                   COMMAND gzip -9n -c ${debian_changelog} > ${changelog_gz}
+                   DEPENDS ${debian_changelog}
+                   COMMENT "Compressing the Debian changelog")
+add_custom_target(telvora_changelog ALL DEPENDS ${changelog_gz})
+install(FILES ${changelog_gz} DESTINATION share/doc/telvora)
+# Lintian's findings that don't apply to this package, each with its reason.
+install(FILES ${CMAKE_SOURCE_DIR}/packaging/lintian-overrides DESTINATION share/lintian/overrides
+        RENAME telvora)
+
 # --- telvora-update-server's deployment (docs/update-server.md) -------------
 # The systemd unit (one instance per port), its account for systemd-sysusers
 # and the nginx site that serves the folder in front of the instances. The
@@ -111,6 +142,7 @@ install(FILES ${update_server_deploy}/telvora-update.nginx DESTINATION share/tel
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME telvora)
 set(CPACK_PACKAGE_VERSION ${TELVORA_VERSION})
+set(CPACK_DEBIAN_PACKAGE_RELEASE ${TELVORA_PACKAGE_REVISION})
 set(CPACK_PACKAGE_CONTACT ${TELVORA_PACKAGE_MAINTAINER})
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${TELVORA_PACKAGE_MAINTAINER})
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
