@@ -176,5 +176,11 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS_PRIVATE_DIRS
     ${CMAKE_BINARY_DIR}/_CPack_Packages/Linux/DEB/${CPACK_PACKAGE_NAME}-${TELVORA_VERSION}-Linux/usr/${telvora_private_dir})
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "fonts-wqy-microhei | fonts-noto-cjk, xdg-utils")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "www-browser")
+# Maintainer scripts of our own: CPack's would run ldconfig for any library
+# under /usr/lib, and the platform libraries are private (RUNPATH $ORIGIN,
+# no shlibs). Ours tell a running systemd about the update server's unit.
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_SOURCE_DIR}/packaging/postinst
+                                       ${CMAKE_SOURCE_DIR}/packaging/postrm)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_STRIP_FILES ON)
 include(CPack)
