@@ -81,6 +81,15 @@ set_target_properties(${telvora_programs} ${telvora_tools} ${telvora_modules} tv
                       PROPERTIES INSTALL_RPATH "$ORIGIN")
 install(TARGETS ${telvora_programs} ${telvora_tools} RUNTIME DESTINATION ${telvora_private_dir})
 install(TARGETS tv_platform ${telvora_modules} LIBRARY DESTINATION ${telvora_private_dir})
+# Stripped as Debian strips (the package's CPACK_STRIP_FILES, or
+# cmake --install --strip): CMake's own strip leaves the compiler's .comment
+# and .note sections behind.
+install(CODE "
+  if(CMAKE_INSTALL_DO_STRIP)
+    file(GLOB private_files \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${telvora_private_dir}/*\")
+    execute_process(COMMAND \"${CMAKE_STRIP}\" --remove-section=.comment --remove-section=.note
+                            \${private_files} COMMAND_ERROR_IS_FATAL ANY)
+  endif()")
 
 set(link_dir ${CMAKE_BINARY_DIR}/package/bin-links)
 file(MAKE_DIRECTORY ${link_dir})
