@@ -11,6 +11,7 @@
 #include <atomic>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <mutex>
 #include <thread>  // std::chrono (<chrono> itself holds text GBK cannot)
 
@@ -41,6 +42,13 @@ protected:
         m_archive = PackArchive({{"a.htm", "a 1\r\n"}, {"sub/x.htm", "x 1\r\n"}});
         m_surroundings = Surroundings();
     }
+    void TearDown() override {
+        StopServer();
+        UpdateE2eTest::TearDown();
+    }
+    // Ends the server and joins its connection threads: nothing a script
+    // touches may go away before.
+    void StopServer() { m_server.reset(); }
 
     // A server that answers the query with query and every other request
     // with package, and keeps the targets it was asked for.
@@ -99,9 +107,10 @@ protected:
 
     std::string m_archive;
     Files m_surroundings;
-    std::unique_ptr<CTestHttpServer> m_server;
     std::mutex m_mutex;
     std::vector<std::string> m_targets;
+    // Last, so that it goes first: its scripts use the members above.
+    std::unique_ptr<CTestHttpServer> m_server;
 };
 
 // ---- the archive's download goes wrong ----
@@ -245,6 +254,7 @@ protected:
         m_surroundings = Surroundings();
     }
     void TearDown() override {
+        StopServer();
         if (!m_mounted.empty())
             umount2(m_mounted.c_str(), MNT_DETACH);
         UpdateFaultTest::TearDown();
@@ -291,9 +301,11 @@ TEST_F(UpdateFaultTest, OfAHundredAndFiftyFieldsTheHundredOldestComeFirst) {
         all.push_back(code(i) + "p/" + code(i) + ".rar " +
                       std::to_string(archives[code(i)].size()));
     }
-    std::atomic<int> downloads{0};
+    // The scripts run on the server's threads until the fixture stops it,
+    // after this body: they keep their own copies and share the count.
+    auto downloads = std::make_shared<std::atomic<int>>(0);
     Serve(
-        [&](CTestConnection& c) {
+        [all](CTestConnection& c) {
             // Only what is newer than the version the update sends.
             const std::string target = c.Target();
             const std::size_t v = target.find("versnumber=") + 11;
@@ -305,16 +317,18 @@ TEST_F(UpdateFaultTest, OfAHundredAndFiftyFieldsTheHundredOldestComeFirst) {
             }
             c.Send(HttpAnswer(200, ListPage(newer)));
         },
-        [&](CTestConnection& c) {
-            ++downloads;
+        [archives, downloads](CTestConnection& c) {
+            ++*downloads;
             const std::string target = c.Target();
             const std::size_t slash = target.rfind('/');
-            c.Send(HttpAnswer(200, archives[target.substr(slash + 1, 8)]));
+            const auto archive = archives.find(target.substr(slash + 1, 8));
+            c.Send(archive == archives.end() ? HttpAnswer(404, "")
+                                             : HttpAnswer(200, archive->second));
         },
         160);
     COcxRun run = Update(std::string(kLogin) + kAccept);
     EXPECT_EQ(run.status, 0) << run.err;
-    EXPECT_EQ(downloads, 100);
+    EXPECT_EQ(*downloads, 100);
     EXPECT_EQ(Version(), code(100));
     EXPECT_EQ(ReadFile(m_course + "/last.txt"), code(100));
     // The offer counts the hundred taken.
@@ -330,7 +344,7 @@ TEST_F(UpdateFaultTest, OfAHundredAndFiftyFieldsTheHundredOldestComeFirst) {
     EXPECT_EQ(explain.find(code(101)), std::string::npos);
 
     run = Update(std::string(kLogin) + kAccept);
-    EXPECT_EQ(downloads, 150);
+    EXPECT_EQ(*downloads, 150);
     EXPECT_EQ(Version(), code(150));
     EXPECT_EQ(ReadFile(m_course + "/last.txt"), code(150));
     EXPECT_TRUE(BoxTexts().empty());
@@ -340,11 +354,9 @@ TEST_F(UpdateFaultTest, OfAHundredAndFiftyFieldsTheHundredOldestComeFirst) {
 TEST_F(UpdateFaultTest, ATenMegabyteAnswerIsReadWhole) {
     // Ten megabytes of page before the list.
     const std::string filler(10 << 20, 'x');
-    Serve(
-        [&](CTestConnection& c) {
-            c.Send(HttpAnswer(200, "<html><body>" + filler + "\n&" + Field() + "\n</body>"));
-        },
-        SendArchive());
+    const std::string answer =
+        HttpAnswer(200, "<html><body>" + filler + "\n&" + Field() + "\n</body>");
+    Serve([answer](CTestConnection& c) { c.Send(answer); }, SendArchive());
     COcxRun run = Update(std::string(kLogin) + kAccept);
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_TRUE(BoxTexts().empty());
