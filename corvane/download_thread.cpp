@@ -10,7 +10,6 @@
 #include "corvane/corvane_state.h"
 #include "corvane/course_browser.h"
 #include "corvane/update_dialogs.h"
-#include "platform/net/deployment.h"
 #include "platform/text/text.h"
 
 DECLARE_THREAD_CLASS(CDownloadThread);
@@ -47,18 +46,9 @@ void EndAtOnceWhileUpdating(int status, void*) {
 void GuardProcessEnd() {
     static std::once_flag once;
     std::call_once(once, [] {
-        // libcurl sets up its process-wide state with the first request,
-        // and the TLS library then registers its cleanup: done here, before
-        // the check above is registered, so that the check runs first. No
-        // request goes out.
-        if (HINTERNET session =
-                InternetOpen("corvane", INTERNET_OPEN_TYPE_DIRECT, nullptr, nullptr, 0)) {
-            if (HINTERNET connect =
-                    InternetConnect(session, "127.0.0.1", INTERNET_DEFAULT_HTTP_PORT, nullptr,
-                                    nullptr, INTERNET_SERVICE_HTTP, 0, 0))
-                HttpOpenRequest(connect, "GET", "/", "HTTP/1.0", nullptr, nullptr, 0, 0);
-            InternetCloseHandle(session);
-        }
+        // The HTTP client's cleanup at exit is registered before the check
+        // above, so that the check runs first.
+        InternetPrepareProcess();
         on_exit(&EndAtOnceWhileUpdating, nullptr);
     });
 }
@@ -112,11 +102,12 @@ void CDownloadThread::GiveBack() {
 }
 
 CDownloadThread::CDownloadThread(std::string fileName, std::string filePath, std::string versNumber,
-                                 BOOL showWindow)
+                                 BOOL showWindow, ServerAddress server)
     : m_bShowWindow(showWindow),
       m_strFileName(std::move(fileName)),
       m_strFilePath(std::move(filePath)),
-      m_strVersNumber(std::move(versNumber)) {
+      m_strVersNumber(std::move(versNumber)),
+      m_server(std::move(server)) {
     // The control releases the object once the thread has ended.
     m_bAutoDelete = false;
 }
@@ -189,10 +180,9 @@ bool CDownloadThread::OpenConnection() {
     m_hSession = InternetOpen("corvane", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
     if (!m_hSession)
         return false;
-    const ServerAddress server = UpdateServerAddress();
     const std::string user = g_strUserName.Get();
     const std::string password = g_strPassword.Get();
-    m_hConnect = InternetConnect(m_hSession, server.host.c_str(), server.port, user.c_str(),
+    m_hConnect = InternetConnect(m_hSession, m_server.host.c_str(), m_server.port, user.c_str(),
                                  password.c_str(), INTERNET_SERVICE_HTTP, 0, 0);
     return m_hConnect != nullptr;
 }

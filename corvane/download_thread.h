@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "corvane/deployment.h"
 #include "corvane/update_answer.h"
 #include "platform/fs/fs.h"
 #include "platform/fs/instance_lock.h"
@@ -37,8 +38,10 @@ void GuardProcessEnd();
 
 class CDownloadThread : public CWinThread {
 public:
+    // server: where this update's query and downloads go, read once when
+    // the update starts.
     CDownloadThread(std::string fileName, std::string filePath, std::string versNumber,
-                    BOOL showWindow);
+                    BOOL showWindow, ServerAddress server = UpdateServerAddress());
     // Made by its run-time class name: no course yet.
     CDownloadThread() : CDownloadThread("", "", "0", FALSE) {}
     ~CDownloadThread() override;
@@ -126,6 +129,7 @@ private:
     std::string m_strFileName;
     std::string m_strFilePath;
     std::string m_strVersNumber;
+    ServerAddress m_server;
     // The packages in answer order (server path, size text, code), at most
     // kMaxPackages of them.
     std::vector<PackageEntry> m_packages;

@@ -14,7 +14,6 @@
 #include "corvane/update_dialogs.h"
 #include "platform/fs/fs.h"
 #include "platform/fs/tree_copy.h"
-#include "platform/net/deployment.h"
 #include "platform/process/process.h"
 #include "platform/registry/registry.h"
 #include "platform/text/text.h"
@@ -24,14 +23,6 @@ namespace {
 
 // How deep an unpacked tree is followed; deeper folders are not applied.
 constexpr int kMaxTreeDepth = 64;
-
-// Scratch files that an update killed half-way left in a folder (a page's,
-// a copy's): the platform's copy target removes those of ended processes
-// when it opens the folder. Done before this update writes there.
-void RemoveLeftScratchFiles(const std::string& folder) {
-    CCopyTarget target;
-    target.Open(folder);
-}
 
 // Writes bytes into scratch and puts it in place of page; the scratch file
 // never stays behind.
@@ -84,9 +75,8 @@ bool CDownloadThread::RunUpdate() {
     if (!ParsePackages(m_strPackage, n, &m_packages, &m_nTotalSize))
         return false;
 
-    const ServerAddress server = UpdateServerAddress();
     const std::string links =
-        ExplainLinkList(ServerBaseAddress(server.host, server.port), m_strFileName, m_packages);
+        ExplainLinkList(ServerBaseAddress(m_server.host, m_server.port), m_strFileName, m_packages);
     const std::string explainPage = course + "\\systemInfo\\" + "explain.htm";
     if (!ReplacePageWith(*m_pExplainFile, m_strExplainScratch, explainPage, links + '\0'))
         return false;
@@ -146,7 +136,8 @@ bool CDownloadThread::PrepareNotesPages() {
     }
     // Each page is written to a scratch file beside it that takes its name
     // when whole, so it is never left empty or half written.
-    RemoveLeftScratchFiles(course + "\\systeminfo");
+    // Those an update killed half-way left are removed first.
+    RemoveStaleScratchFiles(course + "\\systeminfo");
     m_strExplainScratch = ScratchPathBeside(explain);
     m_pExplainFile = std::make_unique<CFile>();
     if (!m_pExplainFile->Open(m_strExplainScratch, CFile::modeWrite))

@@ -6,10 +6,10 @@
 #include "corvane/corvane_ctrl.h"
 #include "corvane/corvane_state.h"
 #include "corvane/course_browser.h"
+#include "corvane/deployment.h"
 #include "corvane/download_thread.h"
 #include "corvane/update_dialogs.h"
 #include "platform/fs/fs.h"
-#include "platform/net/deployment.h"
 #include "platform/net/resolve.h"
 #include "platform/net/winsock.h"
 #include "platform/registry/registry.h"
@@ -52,14 +52,14 @@ BOOL CCorvaneCtrl::HtmlInfo(const std::string& courseId) {
     return TRUE;
 }
 
-int ProbeConnection() {
+int ProbeConnection(const Deployment& deployment) {
     WSADATA data;
     WSAStartup(MAKEWORD(1, 1), &data);  // always succeeds here; the result is not needed
     std::vector<std::string> addresses;
     int result = -1;
-    if (ResolveHostName(UpdateServerAddress().host, &addresses))
+    if (ResolveHostName(deployment.server.host, &addresses))
         result = 1;
-    else if (ResolveHostName(ProbeHostName(), &addresses))
+    else if (ResolveHostName(deployment.probeHost, &addresses))
         result = 0;
     WSACleanup();
     return result;
@@ -87,9 +87,10 @@ BOOL CCorvaneCtrl::Download() {
     if (locked != ECourseLock::kTaken)
         courseLock.reset();
 
+    const Deployment deployment = ReadDeployment();
     if (m_bShowWindow) {
         for (;;) {
-            const int probe = ProbeConnection();
+            const int probe = ProbeConnection(deployment);
             if (probe == 1)
                 break;
             if (probe == 0) {
@@ -113,7 +114,7 @@ BOOL CCorvaneCtrl::Download() {
     // A worker of this process still updating the same course folder would
     // meet a second one in its temp folder and pages.
     std::unique_ptr<CDownloadThread> worker = std::make_unique<CDownloadThread>(
-        m_strFileName, m_strFilePath, m_strVersNumber, m_bShowWindow);
+        m_strFileName, m_strFilePath, m_strVersNumber, m_bShowWindow, deployment.server);
     if (!worker->Claim(std::move(courseLock)))
         return FALSE;
     if (!worker->CreateThread())

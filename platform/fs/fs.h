@@ -117,8 +117,12 @@ bool ReplaceFile(const std::string& from, const std::string& to);
 // A scratch file path in the folder of path, unique to this call and
 // process (for a rewrite that then replaces the file with ReplaceFile).
 // Scratch files that a killed process left are removed by the next copy into
-// that folder (CCopyTarget::Open).
+// that folder (CCopyTarget::Open) or by RemoveStaleScratchFiles.
 std::string ScratchPathBeside(const std::string& path);
+// Removes from a Windows folder the scratch files of processes that have
+// ended (a rewrite or copy killed half-way). False when the folder can't be
+// read.
+bool RemoveStaleScratchFiles(const std::string& winFolder);
 bool CreateDirectory(const std::string& path);
 bool RemoveDirectory(const std::string& path);
 bool FileExists(const std::string& path);  // a file or a folder

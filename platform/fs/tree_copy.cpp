@@ -477,6 +477,26 @@ bool CWalkFolder::Next(WalkEntry* entry) {
     }
 }
 
+namespace {
+
+// Lists an open folder's names but "." and ".."; a scratch file that an
+// ended process left there is removed on the way instead of listed.
+template <class Take>
+void ForEachName(DIR* dir, Take take) {
+    while (struct dirent* d = readdir(dir)) {
+        const std::string_view n(d->d_name);
+        if (n == "." || n == "..")
+            continue;
+        if (IsStaleScratchName(n)) {
+            unlinkat(dirfd(dir), d->d_name, 0);
+            continue;
+        }
+        take(d->d_name, d->d_type);
+    }
+}
+
+}  // namespace
+
 struct CCopyTarget::Impl {
     DIR* dir = nullptr;
     ERules rules = ERules::kAsSource;
@@ -503,16 +523,9 @@ struct CCopyTarget::Impl {
             close(fd);
             return FailErrno(err);
         }
-        while (struct dirent* d = readdir(dir)) {
-            std::string_view n(d->d_name);
-            if (n == "." || n == "..")
-                continue;
-            if (IsStaleScratchName(n)) {
-                unlinkat(dirfd(dir), d->d_name, 0);
-                continue;
-            }
-            names.try_emplace(AsciiLower(n), Name{std::string(n), d->d_type});
-        }
+        ForEachName(dir, [&](const char* name, unsigned char type) {
+            names.try_emplace(AsciiLower(name), Name{std::string(name), type});
+        });
         SetLastError(ERROR_SUCCESS);
         return true;
     }
@@ -542,6 +555,23 @@ bool CCopyTarget::Open(const std::string& winFolder, ERules rules) {
     if (fd < 0)
         return false;
     return m_impl->Start(fd);
+}
+
+bool RemoveStaleScratchFiles(const std::string& winFolder) {
+    std::optional<std::string> u;
+    const int fd = OpenWindowsFolder(winFolder, &u);
+    if (fd < 0)
+        return false;
+    DIR* dir = fdopendir(fd);
+    if (!dir) {
+        const int err = errno;
+        close(fd);
+        return FailErrno(err);
+    }
+    ForEachName(dir, [](const char*, unsigned char) {});
+    closedir(dir);
+    SetLastError(ERROR_SUCCESS);
+    return true;
 }
 
 bool CCopyTarget::OpenChild(CCopyTarget& parent, const CWalkFolder& source) {

@@ -1,4 +1,4 @@
-#include "platform/net/host_text_internal.h"
+#include "platform/net/host_text.h"
 
 namespace net {
 

@@ -59,6 +59,8 @@ public:
     // before the failure are handed out first).
     bool Read(char* buffer, std::size_t size, std::size_t* read);
 
+    // The client could be set up (libcurl and a multi handle).
+    bool Ready() const { return m_pMulti != nullptr; }
     bool Started() const { return m_bStarted; }
     // The status line and headers are in (StatusCode is then known).
     bool HasHeaders() const { return m_bHeadersDone; }

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <vector>
 
-#include "platform/net/host_text_internal.h"
+#include "platform/net/host_text.h"
 #include "platform/net/wininet.h"
 #include "platform/text/number.h"
 #include "platform/text/text.h"

@@ -1,6 +1,6 @@
 #include "platform/net/request_compose_internal.h"
 
-#include "platform/net/host_text_internal.h"
+#include "platform/net/host_text.h"
 
 namespace net {
 

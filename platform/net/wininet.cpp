@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "platform/net/handles_internal.h"
-#include "platform/net/host_text_internal.h"
+#include "platform/net/host_text.h"
 #include "platform/net/request_compose_internal.h"
 #include "platform/text/text.h"
 
@@ -66,6 +66,13 @@ bool HasHeaderNamed(const std::vector<std::string>& lines, std::string_view name
 }
 
 }  // namespace
+
+BOOL InternetPrepareProcess() {
+    // A transfer's making does it all: the global setup and a multi handle,
+    // freed again at once.
+    CHttpTransfer transfer;
+    return transfer.Ready() ? TRUE : FALSE;
+}
 
 HINTERNET InternetOpen(const char* agent, DWORD accessType, const char* proxy,
                        const char* proxyBypass, DWORD flags) {

@@ -80,6 +80,13 @@ constexpr DWORD kHeadersZeroTerminated = 0xFFFFFFFFu;
 // The client's failures are the desktop OS's ERROR_INTERNET_* and
 // ERROR_HTTP_* codes (error.h), so the system's error box has a text for each.
 
+// Sets up the client's process-wide state now instead of at the first
+// request: libcurl's, and the TLS library's, which registers its cleanup to
+// run at process exit. A program whose own exit handler must run before that
+// cleanup calls this before registering it. Nothing goes out on the network.
+// FALSE when the client can't be set up.
+BOOL InternetPrepareProcess();
+
 // The agent. agent is the User-Agent text (may be null or empty: no
 // User-Agent); proxy and proxyBypass matter only for
 // INTERNET_OPEN_TYPE_PROXY.

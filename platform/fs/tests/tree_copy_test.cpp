@@ -266,6 +266,12 @@ TEST_F(TreeCopyTest, ScratchFilesOfEndedProcessesAreRemovedOnOpen) {
     std::vector<std::string> left{".tv-scratch-notanumber", alive};
     std::sort(left.begin(), left.end());
     EXPECT_EQ(NamesIn(Work("dst")), left);
+
+    // The same cleaning, asked for by name without a copy.
+    WriteUnix(Work("dst/") + dead, "left by a killed run");
+    EXPECT_TRUE(RemoveStaleScratchFiles("W:\\DST"));
+    EXPECT_EQ(NamesIn(Work("dst")), left);
+    EXPECT_FALSE(RemoveStaleScratchFiles("W:\\missing"));
 }
 
 TEST_F(TreeCopyTest, CopyFileReplacesWholeAndRefusesItself) {

@@ -4,7 +4,7 @@
 
 #include <cstdlib>
 
-#include "platform/net/host_text_internal.h"
+#include "platform/net/host_text.h"
 #include "platform/net/proxy_choice_internal.h"
 #include "platform/net/query_value.h"
 #include "platform/net/request_compose_internal.h"

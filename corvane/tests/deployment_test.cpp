@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <filesystem>
 
-#include "platform/net/deployment.h"
+#include "corvane/deployment.h"
 #include "platform/registry/registry.h"
 
 namespace {

@@ -1,6 +1,6 @@
-#include "platform/net/deployment.h"
+#include "corvane/deployment.h"
 
-#include "platform/net/host_text_internal.h"
+#include "platform/net/host_text.h"
 #include "platform/registry/registry.h"
 #include "platform/text/number.h"
 #include "platform/text/text.h"
@@ -58,4 +58,8 @@ std::string ProbeHostName() {
     if (value && ParseServerAddress(*value, &address))
         return address.host;
     return DefaultProbeHostName();
+}
+
+Deployment ReadDeployment() {
+    return Deployment{UpdateServerAddress(), ProbeHostName()};
 }

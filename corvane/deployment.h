@@ -26,6 +26,15 @@ inline constexpr const char* kProbeHostValue = "ProbeHost";
 ServerAddress UpdateServerAddress();
 std::string ProbeHostName();
 
+// Both values, as one update uses them from its start to its end: read once
+// when it starts, so that a value changed meanwhile can't send its query,
+// its downloads and its notes links to different servers.
+struct Deployment {
+    ServerAddress server;
+    std::string probeHost;
+};
+Deployment ReadDeployment();
+
 // The build-time defaults (a malformed default gives 127.0.0.1:80 and
 // "localhost").
 ServerAddress DefaultUpdateServerAddress();
