@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "common/course_format.h"
+#include "corvane/update_answer.h"
 #include "platform/text/text.h"
 #include "tools/update-server/package_names.h"
 #include "tools/update-server/update_pages.h"
@@ -10,32 +11,16 @@
 
 namespace {
 
-// The update control's reading of a query answer: the text from the first
-// '&' to the first "</body>", split at every '&' from the right, each field
-// cut after its first ".rar" into code, path and size. Oldest first here.
-struct ClientPackage {
-    std::string code, path, size;
-};
-bool ClientReads(const std::string& answer, std::vector<ClientPackage>* packages) {
+// The update control's own reading of a query answer: false unless it is a
+// list of packages the control would download.
+bool ClientReads(const std::string& answer, std::vector<PackageEntry>* packages) {
     packages->clear();
-    const std::size_t amp = answer.find('&');
-    if (answer.find("权限") != std::string::npos || amp == std::string::npos)
+    if (ClassifyAnswer(answer) != AnswerKind::UpdateList)
         return false;
-    std::string list = answer.substr(amp);
-    const std::size_t end = list.find("</body>");
-    list = end == std::string::npos ? "" : list.substr(0, end);
-    std::vector<std::string> fields;
-    for (std::size_t last; (last = list.rfind('&')) != std::string::npos; list.resize(last))
-        fields.insert(fields.begin(), list.substr(last + 1));
-    for (const std::string& f : fields) {
-        const std::size_t rar = f.find(".rar");
-        if (f.empty() || rar == std::string::npos)
-            return false;
-        const std::string head = f.substr(0, rar + 4);
-        packages->push_back({text::Trim(head.substr(0, 8)), text::Trim(head.substr(8)),
-                             text::Trim(f.substr(rar + 4))});
-    }
-    return true;
+    const std::vector<std::string> fields = SplitAnswerFields(answer);
+    const std::size_t n = CountFields(fields);
+    std::int64_t totalSize = 0;
+    return n > 0 && ParsePackages(fields, n, packages, &totalSize);
 }
 
 TEST(UrlEscapesTest, DecodesEscapesAndKeepsWhatIsNoEscape) {
@@ -111,20 +96,20 @@ TEST(UpdatePagesTest, TheUpdateControlReadsTheListBack) {
     const std::vector<CPackage> packages = {{"03052301", 1200}, {"03060501", 800}, {"03100210", 0}};
     for (const std::string course : {"math", "数学", "a b&c.rar", "x\x81\x5C"}) {
         const std::string page = UpdateListPage(course, packages);
-        std::vector<ClientPackage> read;
+        std::vector<PackageEntry> read;
         ASSERT_TRUE(ClientReads(page, &read)) << page;
         ASSERT_EQ(read.size(), packages.size());
         for (std::size_t i = 0; i < read.size(); ++i) {
             EXPECT_EQ(read[i].code, packages[i].code);
             EXPECT_EQ(read[i].size, std::to_string(packages[i].size));
-            EXPECT_EQ(PercentDecode(read[i].path), course + "/" + packages[i].code + ".rar");
+            EXPECT_EQ(PercentDecode(read[i].serverPath), course + "/" + packages[i].code + ".rar");
         }
     }
     EXPECT_EQ(PackageServerPath("math", "03052301"), "math/03052301.rar");
 }
 
 TEST(UpdatePagesTest, OtherPagesHoldNoListAndOnlyRefusalsSayPermission) {
-    std::vector<ClientPackage> read;
+    std::vector<PackageEntry> read;
     const std::string none = UpdateListPage("math", {});
     EXPECT_EQ(none.find('&'), std::string::npos);
     EXPECT_EQ(none.find("权限"), std::string::npos);
