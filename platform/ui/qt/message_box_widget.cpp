@@ -148,7 +148,14 @@ CQtMessageBox::CQtMessageBox(const MessageBoxInfo& info, bool interactive, QWidg
         const int id = m_buttonIds[i];
         auto* button = new QPushButton(ButtonLabel(id), this);
         button->setMinimumSize(units.Size(50, 14));
-        button->setDefault(i == (defaultIndex < m_buttonIds.size() ? defaultIndex : 0));
+        const bool isDefault = i == (defaultIndex < m_buttonIds.size() ? defaultIndex : 0);
+        button->setDefault(isDefault);
+        // A dialog's focused button takes over as its default, and the
+        // first one would get the focus: as on the desktop system, the
+        // default button starts with it.
+        if (isDefault) {
+            button->setFocus();
+        }
         connect(button, &QPushButton::clicked, this, [this, id] { Press(id); });
         row->addWidget(button);
     }

@@ -219,6 +219,27 @@ TEST_F(QtCoreTest, MessageBoxAnswerIsTheButtonPressed) {
     EXPECT_EQ(result.load(), IDCANCEL);
 }
 
+TEST_F(QtCoreTest, EnterInAQuestionWhoseDefaultIsNoAnswersNo) {
+    // The focused button of a dialog is the one Enter presses: the default
+    // must be the one that has the focus when the box comes up.
+    std::atomic<int> result{-99};
+    StartProgram([&] {
+        result = MessageBox(nullptr, "删除课件？", "课件卸载",
+                            MB_YESNO | MB_ICONEXCLAMATION | MB_DEFBUTTON2);
+    });
+    CQtMessageBox* box = WaitMessageBox();
+    ASSERT_NE(box, nullptr);
+    QApplication::setActiveWindow(box);
+    ASSERT_TRUE(ProcessUntil([&] { return QApplication::focusWidget() != nullptr; }));
+    auto* focused = qobject_cast<QPushButton*>(QApplication::focusWidget());
+    ASSERT_NE(focused, nullptr);
+    EXPECT_EQ(focused->text(), Gbk("否(&N)"));
+    QKeyEvent enter(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+    QCoreApplication::sendEvent(focused, &enter);
+    ASSERT_TRUE(WaitProgram());
+    EXPECT_EQ(result.load(), IDNO);
+}
+
 TEST_F(QtCoreTest, ProgramChangesReachTheWidgetsAndTheSnapshot) {
     const CTempDir dir;
     auto snapshots = std::make_shared<CSnapshotObserver>(dir.Path());
