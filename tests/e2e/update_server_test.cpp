@@ -103,6 +103,27 @@ TEST_F(UpdateServerE2eTest, ListsThePackagesNewerThanTheInstalledOne) {
         << log;
 }
 
+// Each of the server's threads (the password pool's too) holds the stop
+// signals blocked; one that did not would end the server the default way
+// when the kernel hands it SIGTERM, without its orderly stop.
+TEST_F(UpdateServerE2eTest, NoThreadTakesTheStopSignalsTheDefaultWay) {
+    Publish("math", "03052301");
+    ASSERT_TRUE(m_server.Start(m_served));
+    const std::uint64_t stopSignals = (1ull << (SIGTERM - 1)) | (1ull << (SIGINT - 1));
+    int threads = 0;
+    for (const auto& task :
+         fs::directory_iterator("/proc/" + std::to_string(m_server.Pid()) + "/task")) {
+        const std::string status = Read(task.path().string() + "/status");
+        const std::size_t at = status.find("SigBlk:");
+        ASSERT_NE(at, std::string::npos);
+        const std::uint64_t blocked = std::stoull(status.substr(at + 7), nullptr, 16);
+        EXPECT_EQ(blocked & stopSignals, stopSignals) << task.path();
+        ++threads;
+    }
+    EXPECT_GT(threads, 1);
+    EXPECT_EQ(m_server.Stop(SIGTERM), 0);
+}
+
 TEST_F(UpdateServerE2eTest, AccountsAndTheLoginRetry) {
     Publish("math", "03052301");
     // 张三 with the password 密码 (UTF-8 on the command line and stdin).

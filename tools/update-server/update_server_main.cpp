@@ -41,6 +41,9 @@ std::string PackTool() {
 }
 
 int Serve(const CServerOptions& o) {
+    // Before any thread exists (the password pool starts with the server
+    // object), so that none of them takes the signal the default way.
+    BlockStopSignals();
     std::error_code ec;
     if (!fs::is_directory(o.dir, ec))
         return Fail(o.dir + " is not a folder");
@@ -56,8 +59,6 @@ int Serve(const CServerOptions& o) {
         note("no " + CPackageStore(o.dir).UsersFile() +
              ": the list and the archives are served to anyone, without a password");
 
-    // Before the server's threads exist, so that none of them takes the signal.
-    BlockStopSignals();
     CHttpServerOptions http;
     http.address = o.address;
     http.port = o.port;
