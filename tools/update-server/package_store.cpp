@@ -12,29 +12,40 @@
 
 namespace fs = std::filesystem;
 
-std::vector<CPackage> ParseIndex(std::string_view textView) {
-    std::vector<CPackage> packages;
+namespace {
+
+// Calls take(line) for each line of an index, blanks around it trimmed.
+template <class Take>
+void ForEachIndexLine(std::string_view textView, Take take) {
     std::size_t start = 0;
     while (start < textView.size()) {
         std::size_t end = textView.find('\n', start);
         if (end == std::string_view::npos)
             end = textView.size();
-        const std::string line = text::Trim(textView.substr(start, end - start));
+        take(text::Trim(textView.substr(start, end - start)));
         start = end + 1;
+    }
+}
+
+}  // namespace
+
+std::vector<CPackage> ParseIndex(std::string_view textView) {
+    std::vector<CPackage> packages;
+    ForEachIndexLine(textView, [&packages](const std::string& line) {
         if (line.empty() || line[0] == '#')
-            continue;
+            return;
         const std::size_t blank = line.find_first_of(" \t");
         if (blank == std::string::npos)
-            continue;
+            return;
         CPackage p;
         p.code = line.substr(0, blank);
         const std::optional<std::int64_t> size =
             text::ParseDecimal(text::TrimLeft(line.substr(blank)), 0, INT64_MAX);
         if (!IsPackageCode(p.code) || !size)
-            continue;
+            return;
         p.size = static_cast<decltype(p.size)>(*size);
         packages.push_back(p);
-    }
+    });
     std::stable_sort(packages.begin(), packages.end(),
                      [](const CPackage& a, const CPackage& b) { return a.code < b.code; });
     packages.erase(
@@ -54,19 +65,13 @@ std::string ComposeIndex(const std::vector<CPackage>& packages) {
 std::vector<std::string> WithdrawnCodes(std::string_view textView) {
     constexpr std::string_view kMark = "# withdrawn ";
     std::vector<std::string> codes;
-    std::size_t start = 0;
-    while (start < textView.size()) {
-        std::size_t end = textView.find('\n', start);
-        if (end == std::string_view::npos)
-            end = textView.size();
-        const std::string line = text::Trim(textView.substr(start, end - start));
-        start = end + 1;
-        if (line.compare(0, kMark.size(), kMark) == 0) {
-            const std::string code = text::Trim(std::string_view(line).substr(kMark.size()));
-            if (IsPackageCode(code))
-                codes.push_back(code);
-        }
-    }
+    ForEachIndexLine(textView, [&codes, kMark](const std::string& line) {
+        if (line.compare(0, kMark.size(), kMark) != 0)
+            return;
+        const std::string code = text::Trim(std::string_view(line).substr(kMark.size()));
+        if (IsPackageCode(code))
+            codes.push_back(code);
+    });
     return codes;
 }
 

@@ -36,25 +36,6 @@ CHttpResponse Busy() {
     return r;
 }
 
-// A path below an nginx location: every byte of a name but A-Z a-z 0-9
-// - _ . ~ escaped.
-std::string EscapePathName(std::string_view name) {
-    static const char kDigits[] = "0123456789ABCDEF";
-    std::string out;
-    for (char ch : name) {
-        const unsigned char c = static_cast<unsigned char>(ch);
-        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
-            c == '-' || c == '_' || c == '.' || c == '~') {
-            out += ch;
-        } else {
-            out += '%';
-            out += kDigits[c >> 4];
-            out += kDigits[c & 0x0F];
-        }
-    }
-    return out;
-}
-
 }  // namespace
 
 CUpdateServer::CUpdateServer(std::string dirUtf8, CUserAccounts::Warn warn,
@@ -163,10 +144,10 @@ CHttpResponse CUpdateServer::PackageFile(const CHttpRequest& request, const CRou
             CHttpResponse r;
             r.contentType = type;
             r.headers.emplace_back("Cache-Control", cache);
-            r.headers.emplace_back("X-Accel-Redirect", m_options.accelRedirect + "courses/" +
-                                                           EscapePathName(text::GbkToUtf8(course)) +
-                                                           "/" + route.code +
-                                                           (notes ? ".htm" : ".rar"));
+            r.headers.emplace_back("X-Accel-Redirect",
+                                   m_options.accelRedirect + "courses/" +
+                                       PercentEncodePathName(text::GbkToUtf8(course)) + "/" +
+                                       route.code + (notes ? ".htm" : ".rar"));
             return r;
         }
         auto file = std::make_shared<CServedFile>();

@@ -36,13 +36,15 @@ std::string PercentDecode(std::string_view raw) {
     return out;
 }
 
-std::string PercentEncodeName(std::string_view bytes) {
+namespace {
+
+std::string PercentEncode(std::string_view bytes, bool keepDot) {
     static const char kDigits[] = "0123456789ABCDEF";
     std::string out;
     out.reserve(bytes.size() * 3);
     for (char ch : bytes) {
         const unsigned char c = static_cast<unsigned char>(ch);
-        if (IsUnreservedNameByte(c)) {
+        if (IsUnreservedNameByte(c) || (keepDot && c == '.')) {
             out += ch;
         } else {
             out += '%';
@@ -51,6 +53,16 @@ std::string PercentEncodeName(std::string_view bytes) {
         }
     }
     return out;
+}
+
+}  // namespace
+
+std::string PercentEncodeName(std::string_view bytes) {
+    return PercentEncode(bytes, false);
+}
+
+std::string PercentEncodePathName(std::string_view bytes) {
+    return PercentEncode(bytes, true);
 }
 
 std::optional<std::string> QueryValue(std::string_view rawQuery, std::string_view name) {

@@ -19,6 +19,11 @@ std::string PercentDecode(std::string_view raw);
 // ".rar" that the update control looks for in a list field.
 std::string PercentEncodeName(std::string_view bytes);
 
+// The same with the dot kept, for a name in a path that a web server in
+// front maps to a file (nginx's X-Accel-Redirect): the name is one checked
+// course name, never "." or "..".
+std::string PercentEncodePathName(std::string_view bytes);
+
 // The decoded value of the first parameter called name (ASCII letters of the
 // name compared without case) in a raw query string "a=1&b=2"; nullopt when
 // the query has no such parameter. A parameter without '=' has an empty

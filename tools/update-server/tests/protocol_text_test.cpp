@@ -38,6 +38,9 @@ TEST(UrlEscapesTest, EncodedNamesAreAsciiAndDecodeBack) {
     EXPECT_EQ(PercentEncodeName("math-1_~"), "math-1_~");
     EXPECT_EQ(PercentEncodeName("a.rar & b"), "a%2Erar%20%26%20b");
     EXPECT_EQ(PercentEncodeName("数学"), "%CA%FD%D1%A7");
+    // For a path a web server maps to a file: the dot stays.
+    EXPECT_EQ(PercentEncodePathName("a.rar & b"), "a.rar%20%26%20b");
+    EXPECT_EQ(PercentDecode(PercentEncodePathName("数学.x")), "数学.x");
     std::string every;
     for (int c = 0; c < 256; ++c)
         every += static_cast<char>(c);
