@@ -105,14 +105,17 @@ TEST_F(UpdateServerE2eTest, ListsThePackagesNewerThanTheInstalledOne) {
 
 // Each of the server's threads (the password pool's too) holds the stop
 // signals blocked; one that did not would end the server the default way
-// when the kernel hands it SIGTERM, without its orderly stop.
+// when the kernel hands it SIGTERM, without its orderly stop. The main
+// thread waits for them (while it waits the kernel shows them unblocked).
 TEST_F(UpdateServerE2eTest, NoThreadTakesTheStopSignalsTheDefaultWay) {
     Publish("math", "03052301");
     ASSERT_TRUE(m_server.Start(m_served));
     const std::uint64_t stopSignals = (1ull << (SIGTERM - 1)) | (1ull << (SIGINT - 1));
     int threads = 0;
-    for (const auto& task :
-         fs::directory_iterator("/proc/" + std::to_string(m_server.Pid()) + "/task")) {
+    const std::string pid = std::to_string(m_server.Pid());
+    for (const auto& task : fs::directory_iterator("/proc/" + pid + "/task")) {
+        if (task.path().filename() == pid)
+            continue;
         const std::string status = Read(task.path().string() + "/status");
         const std::size_t at = status.find("SigBlk:");
         ASSERT_NE(at, std::string::npos);
@@ -120,7 +123,7 @@ TEST_F(UpdateServerE2eTest, NoThreadTakesTheStopSignalsTheDefaultWay) {
         EXPECT_EQ(blocked & stopSignals, stopSignals) << task.path();
         ++threads;
     }
-    EXPECT_GT(threads, 1);
+    EXPECT_GT(threads, 0);
     EXPECT_EQ(m_server.Stop(SIGTERM), 0);
 }
 
