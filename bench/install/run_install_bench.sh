@@ -32,7 +32,7 @@ HERE=$(cd "$(dirname "$0")" && pwd)
 RUNS=${BENCH_RUNS:-7}
 SHAPES=${BENCH_SHAPES:-small mixed large}
 LARGE_MB=${BENCH_LARGE_MB:-10}
-for p in install telvora-setup telvora-sample-course; do
+for p in install telvora-setup telvora-sample-course telvora-reg; do
     [ -x "$BIN/$p" ] || { echo "bench: $BIN/$p is not built" >&2; exit 2; }
 done
 command -v python3 >/dev/null || { echo "bench: python3 is needed to make the CDs" >&2; exit 2; }
@@ -64,6 +64,10 @@ measure() {
 # course so that the run is a last CD. Prints the course folder.
 prepare_course() {
     local cd=$1 dest=$2
+    # Each run has a folder of its own, and telvora-setup refuses to put a
+    # course installed elsewhere into another folder: the record of the
+    # previous run's folder goes first (its files stay until the case ends).
+    "$BIN/telvora-reg" delete 'HKCU\Software\Telvora\jsjyy01' /f >/dev/null 2>&1 || true
     "$BIN/telvora-setup" --prepare-only --cd-folder "$cd" --drive E: --dest "$dest" \
         --media yes --reinstall >/dev/null
     sed -i 's/^totalcd=2\r$/totalcd=1\r/' "$dest/jsjyy01/setup.ini"
