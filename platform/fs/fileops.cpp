@@ -156,10 +156,8 @@ bool IsDriveRoot(const std::string& unixPath) {
 // system it started on.
 void RemoveTreeAt(int parentFd, const char* name, dev_t dev) {
     int fd = openat(parentFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    if (fd < 0 && errno == EACCES) {
-        fchmodat(parentFd, name, S_IRWXU, 0);
+    if (fd < 0 && errno == EACCES && fchmodat(parentFd, name, S_IRWXU, 0) == 0)
         fd = openat(parentFd, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
-    }
     if (fd < 0)
         return;
     struct stat st;

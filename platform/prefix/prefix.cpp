@@ -61,7 +61,9 @@ bool EnsurePrefix(std::string* why) {
             return Failed(errno, "can't create " + drives, why);
         // A new prefix sees the whole Unix tree as C:. Without the link the
         // drive table simply has no C:, which the user may have chosen.
-        (void)symlink("/", (drives + "/c:").c_str());
+        if (symlink("/", (drives + "/c:").c_str()) != 0) {
+            // No C: then; the folder itself is what the prefix needs.
+        }
         if (stat(drives.c_str(), &st) != 0)
             return Failed(errno, drives, why);
     }
