@@ -77,6 +77,7 @@ struct SpawnRequest {
     pid_t starter = 0;
     long maxFds = 0;         // for closing descriptors without close_range
     volatile int error = 0;  // set by the child when it cannot run the program
+    int reportFd = -1;       // a forked child's pipe for that error (see Spawn)
 };
 
 // The layout of the kernel's struct sigaction on x86_64 and arm64 (both have
@@ -92,8 +93,32 @@ struct KernelSigaction {
 [[noreturn]] __attribute__((no_sanitize("address", "undefined", "thread"))) void ChildFails(
     SpawnRequest* r, long err) {
     r->error = static_cast<int>(err > 0 ? err : EINVAL);
+    if (r->reportFd >= 0) {
+        const int code = r->error;
+        syscall(SYS_write, r->reportFd, &code, sizeof code);
+    }
     for (;;)
         syscall(SYS_exit_group, 127);
+}
+
+// Closes every descriptor from 3 up but keep (a forked child's report pipe,
+// which its exec closes; -1 for none).
+__attribute__((no_sanitize("address", "undefined", "thread"))) void CloseDescriptorsFrom3(
+    long keep, long maxFds) {
+    bool closed;
+    if (keep < 3) {
+        closed = syscall(SYS_close_range, 3u, ~0u, 0u) == 0;
+    } else {
+        closed =
+            (keep == 3 || syscall(SYS_close_range, 3u, static_cast<unsigned>(keep - 1), 0u) == 0) &&
+            syscall(SYS_close_range, static_cast<unsigned>(keep + 1), ~0u, 0u) == 0;
+    }
+    if (closed)
+        return;
+    for (long fd = 3; fd < maxFds; ++fd) {
+        if (fd != keep)
+            syscall(SYS_close, fd);
+    }
 }
 
 // The child: default signal handling and nothing blocked whatever the
@@ -130,10 +155,7 @@ __attribute__((no_sanitize("address", "undefined", "thread"))) int SpawnChild(vo
     }
     if (r->dir && syscall(SYS_chdir, r->dir) != 0)
         ChildFails(r, errno);
-    if (syscall(SYS_close_range, 3u, ~0u, 0u) != 0) {
-        for (long fd = 3; fd < r->maxFds; ++fd)
-            syscall(SYS_close, fd);
-    }
+    CloseDescriptorsFrom3(r->reportFd, r->maxFds);
     std::uint64_t none = 0;
     syscall(SYS_rt_sigprocmask, SIG_SETMASK, &none, nullptr, sizeof none);
     syscall(SYS_execve, r->program, r->argv, r->envp);
@@ -159,6 +181,32 @@ int Spawn(const CStartPlan& plan, std::vector<std::string> env, const std::strin
     request.maxFds = getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < 65536
                          ? static_cast<long>(files.rlim_cur)
                          : 65536;
+#if defined(__SANITIZE_THREAD__)
+    // ThreadSanitizer takes every clone for a fork and resets its own
+    // records in the child, which with CLONE_VM are this process's: it then
+    // sees races that are none. Under it the child is a fork (a copy of this
+    // memory) that reports a failed start through a pipe its exec closes.
+    int report[2];
+    if (pipe2(report, O_CLOEXEC) != 0)
+        return errno;
+    request.reportFd = report[1];
+    const pid_t child = fork();
+    if (child == 0)
+        SpawnChild(&request);
+    const int forkErr = errno;
+    close(report[1]);
+    if (child < 0) {
+        close(report[0]);
+        return forkErr;
+    }
+    int reported = 0;
+    ssize_t got;
+    while ((got = read(report[0], &reported, sizeof reported)) < 0 && errno == EINTR) {
+    }
+    close(report[0]);
+    if (got == static_cast<ssize_t>(sizeof reported))
+        request.error = reported;
+#else
     // The child runs on a stack of its own until its exec; this thread
     // waits meanwhile (CLONE_VFORK).
     constexpr std::size_t kChildStack = 64 * 1024;
@@ -167,6 +215,7 @@ int Spawn(const CStartPlan& plan, std::vector<std::string> env, const std::strin
         clone(SpawnChild, stack.get() + kChildStack, CLONE_VM | CLONE_VFORK | SIGCHLD, &request);
     if (child < 0)
         return errno;
+#endif
     if (request.error != 0) {
         const int err = request.error;
         while (waitpid(child, nullptr, 0) < 0 && errno == EINTR) {
