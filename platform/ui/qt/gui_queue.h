@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QObject>
+#include <deque>
 #include <functional>
 #include <mutex>
 
@@ -25,8 +26,15 @@ public:
     bool IsShutDown() const;
 
 private:
+    class CReceiver;
+    // GUI thread, for each wake-up event: runs the oldest work.
+    void RunOne();
+
+    // The work itself is handed over under this lock, not through Qt's
+    // event queue, whose own locking race detectors cannot see.
     mutable std::mutex m_lock;
-    QObject* m_pContext;  // lives on the GUI thread; queued work runs in its name
+    std::deque<std::function<void()>> m_work;
+    QObject* m_pContext;  // lives on the GUI thread; gets one wake-up per work
 };
 
 }  // namespace ui::qt
