@@ -1,11 +1,9 @@
 // The update server and probe host from the registry, with their defaults.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <filesystem>
-
 #include "corvane/deployment.h"
 #include "platform/registry/registry.h"
+#include "platform/registry/tests/registry_fixture.h"
 
 namespace {
 
@@ -62,21 +60,12 @@ TEST(ServerAddressText, MalformedValuesAreRefused) {
     }
 }
 
-class CDeploymentTest : public ::testing::Test {
+// A fresh prefix, so an empty registry, for each test.
+class CDeploymentTest : public CRegistryTest {
 protected:
-    void SetUp() override {
-        char dir[] = "/tmp/telvora-net-XXXXXX";
-        ASSERT_NE(mkdtemp(dir), nullptr);
-        m_strPrefix = dir;
-        setenv("TELVORA_PREFIX", dir, 1);
-    }
-    void TearDown() override { std::filesystem::remove_all(m_strPrefix); }
-
     static void Put(const char* name, const std::string& value) {
         ASSERT_TRUE(RegPutString(HKEY_LOCAL_MACHINE, kDeploymentKey, name, value));
     }
-
-    std::string m_strPrefix;
 };
 
 TEST_F(CDeploymentTest, DefaultsWithoutRegistryValues) {
