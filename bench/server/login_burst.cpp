@@ -4,8 +4,6 @@
 // the time until the last login was answered and the signed-in client's
 // latencies. usage: bench_login_burst PORT STUDENTS (accounts userN / pw-N;
 // the signed-in client is user<STUDENTS> / pw-<STUDENTS>)
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -18,75 +16,25 @@
 #include <thread>
 #include <vector>
 
+#include "tests/e2e/update_server_support.h"
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-std::string Base64(const std::string& bytes) {
-    static const char kTable[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
-    std::string out;
-    for (std::size_t i = 0; i < bytes.size(); i += 3) {
-        unsigned v = static_cast<unsigned char>(bytes[i]) << 16;
-        if (i + 1 < bytes.size())
-            v |= static_cast<unsigned char>(bytes[i + 1]) << 8;
-        if (i + 2 < bytes.size())
-            v |= static_cast<unsigned char>(bytes[i + 2]);
-        out += kTable[(v >> 18) & 63];
-        out += kTable[(v >> 12) & 63];
-        out += i + 1 < bytes.size() ? kTable[(v >> 6) & 63] : '=';
-        out += i + 2 < bytes.size() ? kTable[v & 63] : '=';
-    }
-    return out;
-}
-
 std::string Query(int n) {
     const std::string user = "user" + std::to_string(n);
-    return "GET /rdcenter/newweb/sql.asp?fileid=bench&versnumber=0&userid=" + user +
-           " HTTP/1.0\r\nHost: 127.0.0.1\r\nUser-Agent: corvane\r\nAuthorization: Basic " +
-           Base64(user + ":pw-" + std::to_string(n)) + "\r\n\r\n";
-}
-
-int Connect(int port, const std::string& from) {
-    const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in local{};
-    local.sin_family = AF_INET;
-    inet_pton(AF_INET, from.c_str(), &local.sin_addr);
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_port = htons(static_cast<uint16_t>(port));
-    to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (fd < 0 || bind(fd, reinterpret_cast<sockaddr*>(&local), sizeof local) != 0 ||
-        connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof to) != 0) {
-        if (fd >= 0)
-            close(fd);
-        return -1;
-    }
-    return fd;
-}
-
-// The whole answer of one request on a new connection; "" on failure.
-std::string Ask(int port, const std::string& from, const std::string& request) {
-    const int fd = Connect(port, from);
-    if (fd < 0)
-        return "";
-    std::string all;
-    if (send(fd, request.data(), request.size(), MSG_NOSIGNAL) ==
-        static_cast<ssize_t>(request.size())) {
-        char buf[16384];
-        pollfd p{fd, POLLIN, 0};
-        while (poll(&p, 1, 120000) == 1) {
-            const ssize_t n = recv(fd, buf, sizeof buf, 0);
-            if (n <= 0)
-                break;
-            all.append(buf, static_cast<std::size_t>(n));
-        }
-    }
-    close(fd);
-    return all;
+    return ClientRequest("/rdcenter/newweb/sql.asp?fileid=bench&versnumber=0&userid=" + user, user,
+                         "pw-" + std::to_string(n));
 }
 
 bool Granted(const std::string& answer) {
     return answer.compare(0, 12, "HTTP/1.1 200") == 0 || answer.compare(0, 12, "HTTP/1.0 200") == 0;
+}
+
+// One request of the signed-in client on a new connection.
+bool SignedInQuery(int port, const std::string& request) {
+    return RawRequest(port, request, 120).status == 200;
 }
 
 }  // namespace
@@ -99,7 +47,7 @@ int main(int argc, char** argv) {
     const int port = std::atoi(argv[1]);
     const int students = std::atoi(argv[2]);
     const std::string signedIn = Query(students);
-    if (!Granted(Ask(port, "127.0.0.1", signedIn))) {
+    if (!SignedInQuery(port, signedIn)) {
         std::fprintf(stderr, "the signed-in client's login failed\n");
         return 1;
     }
@@ -108,7 +56,7 @@ int main(int argc, char** argv) {
     std::thread client([&] {
         while (!burstOver) {
             const auto start = Clock::now();
-            const bool ok = Granted(Ask(port, "127.0.0.1", signedIn));
+            const bool ok = SignedInQuery(port, signedIn);
             const double ms =
                 std::chrono::duration<double, std::milli>(Clock::now() - start).count();
             latencies.push_back(ok ? ms : -1);
@@ -120,7 +68,7 @@ int main(int argc, char** argv) {
     int errors = 0;
     for (int i = 0; i < students; ++i) {
         const std::string from = "127.0.1." + std::to_string(i % 250 + 1);
-        fds[i] = Connect(port, from);
+        fds[i] = ConnectFrom(from.c_str(), port);
         const std::string request = Query(i);
         if (fds[i] < 0 || send(fds[i], request.data(), request.size(), MSG_NOSIGNAL) < 0) {
             ++errors;
