@@ -149,6 +149,17 @@ protected:
         return a;
     }
 
+    // Sends a request the handler answers later; the pending answer, or null
+    // when the handler was not reached in time. *fd is the connection.
+    std::shared_ptr<CPendingResponse> SendAnsweredLater(int* fd) {
+        *fd = Connect(m_port);
+        Send(*fd, "GET /later HTTP/1.0\r\n\r\n");
+        auto future = m_later.get_future();
+        if (future.wait_for(std::chrono::milliseconds(kBoundMs)) != std::future_status::ready)
+            return nullptr;
+        return future.get();
+    }
+
     CHttpServer m_server;
     int m_port = 0;
     std::mutex m_mutex;
@@ -189,11 +200,9 @@ TEST_F(HttpServerTest, PersistentForHttp11ClosedForHttp10) {
 
 TEST_F(HttpServerTest, AnAnswerThatComesLaterHoldsNoOneUp) {
     Start();
-    const int waiting = Connect(m_port);
-    Send(waiting, "GET /later HTTP/1.0\r\n\r\n");
-    auto future = m_later.get_future();
-    ASSERT_EQ(future.wait_for(std::chrono::milliseconds(kBoundMs)), std::future_status::ready);
-    std::shared_ptr<CPendingResponse> pending = future.get();
+    int waiting = -1;
+    const std::shared_ptr<CPendingResponse> pending = SendAnsweredLater(&waiting);
+    ASSERT_NE(pending, nullptr);
     // While it waits, others are answered.
     for (int i = 0; i < 5; ++i)
         EXPECT_EQ(Get(m_port, "/meanwhile").status, 200);
@@ -211,11 +220,9 @@ TEST_F(HttpServerTest, AnAnswerThatComesLaterHoldsNoOneUp) {
 
 TEST_F(HttpServerTest, StoppingAnswersWhatStillWaits) {
     Start();
-    const int waiting = Connect(m_port);
-    Send(waiting, "GET /later HTTP/1.0\r\n\r\n");
-    auto future = m_later.get_future();
-    ASSERT_EQ(future.wait_for(std::chrono::milliseconds(kBoundMs)), std::future_status::ready);
-    std::shared_ptr<CPendingResponse> pending = future.get();
+    int waiting = -1;
+    const std::shared_ptr<CPendingResponse> pending = SendAnsweredLater(&waiting);
+    ASSERT_NE(pending, nullptr);
     std::thread stopper([this] { m_server.Stop(); });
     Answer a;
     std::string rest;
