@@ -41,9 +41,9 @@ public:
     // server: where this update's query and downloads go, read once when
     // the update starts.
     CDownloadThread(std::string fileName, std::string filePath, std::string versNumber,
-                    BOOL showWindow, ServerAddress server = UpdateServerAddress());
-    // Made by its run-time class name: no course yet.
-    CDownloadThread() : CDownloadThread("", "", "0", FALSE) {}
+                    BOOL showWindow, ServerAddress server);
+    // Made by its run-time class name: no course yet, the server configured now.
+    CDownloadThread() : CDownloadThread("", "", "0", FALSE, UpdateServerAddress()) {}
     ~CDownloadThread() override;
 
     // The whole update; ends the thread with kUpdateCompleted after a

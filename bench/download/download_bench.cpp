@@ -72,7 +72,7 @@ int main(int argc, char** argv) {
         auto timeOurs = [&] {
             const std::size_t slash = winCourse->rfind('\\');
             CDownloadThread worker(winCourse->substr(slash + 1), winCourse->substr(0, slash + 1),
-                                   "0", FALSE);
+                                   "0", FALSE, UpdateServerAddress());
             const auto start = std::chrono::steady_clock::now();
             bool ok = worker.OpenConnection();
             worker.SetPackages({PackageEntry{serverPath, size, "00000000"}});
