@@ -24,14 +24,6 @@ constexpr long kReceiveBufferSize = 64 * 1024;
 // The longest single wait; the stall clock is checked between waits.
 constexpr int kPollSliceMs = 1000;
 
-bool EnsureCurlReady() {
-    // curl_global_init is not thread-safe; every transfer passes here first.
-    static std::once_flag once;
-    static bool ready = false;
-    std::call_once(once, [] { ready = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK; });
-    return ready;
-}
-
 DWORD ErrorFromCurl(CURLcode code) {
     switch (code) {
         case CURLE_OK:
@@ -70,6 +62,14 @@ CURLM* Multi(void* p) {
 }
 
 }  // namespace
+
+bool EnsureCurlReady() {
+    // curl_global_init is not thread-safe: once, whoever comes first.
+    static std::once_flag once;
+    static bool ready = false;
+    std::call_once(once, [] { ready = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK; });
+    return ready;
+}
 
 long StallSecondsFromEnvironment() {
     const char* value = std::getenv("TELVORA_HTTP_STALL");

@@ -36,6 +36,10 @@ struct HttpTransferSetup {
 // TELVORA_HTTP_STALL in seconds: a whole number from 1 to 86400, else 60.
 long StallSecondsFromEnvironment();
 
+// libcurl's process-wide setup, once (its cleanup at exit is registered
+// then); false when it failed. Every transfer passes here first.
+bool EnsureCurlReady();
+
 class CHttpTransfer {
 public:
     static constexpr std::size_t kBufferLimit = 256 * 1024;
@@ -59,8 +63,6 @@ public:
     // before the failure are handed out first).
     bool Read(char* buffer, std::size_t size, std::size_t* read);
 
-    // The client could be set up (libcurl and a multi handle).
-    bool Ready() const { return m_pMulti != nullptr; }
     bool Started() const { return m_bStarted; }
     // The status line and headers are in (StatusCode is then known).
     bool HasHeaders() const { return m_bHeadersDone; }

@@ -68,10 +68,7 @@ bool HasHeaderNamed(const std::vector<std::string>& lines, std::string_view name
 }  // namespace
 
 BOOL InternetPrepareProcess() {
-    // A transfer's making does it all: the global setup and a multi handle,
-    // freed again at once.
-    CHttpTransfer transfer;
-    return transfer.Ready() ? TRUE : FALSE;
+    return EnsureCurlReady() ? TRUE : FALSE;
 }
 
 HINTERNET InternetOpen(const char* agent, DWORD accessType, const char* proxy,
